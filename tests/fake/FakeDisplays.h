@@ -1,0 +1,29 @@
+// FakeDisplays: a display list the test sets up, frames in the bottom-left space.
+#pragma once
+
+#include "platform/Displays.h"
+
+namespace panemaker {
+
+class FakeDisplays final : public Displays {
+public:
+    QList<Screen> list;
+    std::optional<Screen> main; // the first display when not set
+
+    QList<Screen> screens() const override { return list; }
+    std::optional<Screen> mainScreen() const override
+    {
+        if (main)
+            return main;
+        return list.isEmpty() ? std::nullopt : std::optional(list.first());
+    }
+
+    // Adds a display whose visible frame is its whole frame.
+    Screen &add(const QString &name, const Rect &frame)
+    {
+        list.append(Screen{name, frame, frame});
+        return list.last();
+    }
+};
+
+} // namespace panemaker
