@@ -2,10 +2,8 @@
 #include "core/SnapAction.h"
 #include "support/Printing.h"
 
-#include <QSet>
 #include <QTest>
 
-#include <numeric>
 
 using namespace panemaker;
 
@@ -49,12 +47,6 @@ private Q_SLOTS:
         QCOMPARE(SnapAction::fromJson(text), std::nullopt);
     }
 
-    void jsonOtherThanStringIsRejected()
-    {
-        QCOMPARE(SnapAction::fromJson(QJsonValue(0)), std::nullopt);
-        QCOMPARE(SnapAction::fromJson(QJsonValue()), std::nullopt);
-    }
-
     void groupsListEveryActionOnceInOrder()
     {
         QList<SnapAction> listed;
@@ -71,13 +63,6 @@ private Q_SLOTS:
         QCOMPARE(listed, QList<SnapAction>(SnapAction::all().begin(), SnapAction::all().end()));
         QCOMPARE(SnapAction::actions(SnapAction::Group::window),
                  (QList<SnapAction>{SnapAction::maximize, SnapAction::center, SnapAction::restore}));
-    }
-
-    void thirdsUseLeftRightTitles()
-    {
-        QCOMPARE(SnapAction(SnapAction::firstThird).title(), QStringLiteral("Left Third"));
-        QCOMPARE(SnapAction(SnapAction::lastTwoThirds).title(), QStringLiteral("Right Two Thirds"));
-        QCOMPARE(SnapAction(SnapAction::previousDisplay).title(), QStringLiteral("Previous Display"));
     }
 
     void thirdsTurnIntoRowsOnPortraitAreas_data()
@@ -148,12 +133,6 @@ private Q_SLOTS:
         }
     }
 
-    void hashFollowsTheRawValue()
-    {
-        QSet<SnapAction> set(SnapAction::all().begin(), SnapAction::all().end());
-        QCOMPARE(set.size(), 18);
-        QCOMPARE(qHash(SnapAction(SnapAction::center), 7), qHash(QStringLiteral("center"), 7));
-    }
 };
 
 QTEST_GUILESS_MAIN(SnapActionTest)
