@@ -19,18 +19,17 @@ class ScreensTest : public QObject {
 
     // The test desktop: 1440×900 primary on the left, 1920×1080 to its right, both
     // aligned at the top (bottom-left space: the taller one reaches below y = 0).
-    static FakeDisplays sideBySide()
+    static void sideBySide(FakeDisplays &displays)
     {
-        FakeDisplays displays;
         displays.add(QStringLiteral("LEFT"), Rect{0, 0, 1440, 900});
         displays.add(QStringLiteral("RIGHT"), Rect{1440, -180, 1920, 1080});
-        return displays;
     }
 
 private Q_SLOTS:
     void convertsBetweenSpaces()
     {
-        const FakeDisplays displays = sideBySide();
+        FakeDisplays displays;
+        sideBySide(displays);
         QCOMPARE(toTopLeft(displays, Rect{1440, -180, 1920, 1080}), (Rect{1440, 0, 1920, 1080}));
         QCOMPARE(toTopLeft(displays, Rect{0, 25, 1440, 875}), (Rect{0, 0, 1440, 875}));
         const Rect r{12, 34, 56, 78};
@@ -54,7 +53,8 @@ private Q_SLOTS:
     {
         QFETCH(Rect, frame);
         QFETCH(QString, expected);
-        FakeDisplays displays = sideBySide();
+        FakeDisplays displays;
+        sideBySide(displays);
         displays.main = Screen{QStringLiteral("MAIN"), {}, {}};
         QCOMPARE(screenForFrame(displays, frame)->name, expected);
     }
@@ -93,7 +93,8 @@ private Q_SLOTS:
         FakeDisplays one;
         const Screen only = one.add(QStringLiteral("only"), Rect{0, 0, 1440, 900});
         QCOMPARE(neighbourScreen(one, only, true), std::nullopt);
-        const FakeDisplays two = sideBySide();
+        FakeDisplays two;
+        sideBySide(two);
         // Same name, but it moved: no longer the same display.
         QCOMPARE(neighbourScreen(two, Screen{QStringLiteral("LEFT"), Rect{0, 0, 1280, 800}, {}}, true), std::nullopt);
     }
@@ -115,7 +116,9 @@ private Q_SLOTS:
     {
         QFETCH(QPointF, point);
         QFETCH(QString, expected);
-        const std::optional<Screen> screen = screenAt(sideBySide(), point);
+        FakeDisplays displays;
+        sideBySide(displays);
+        const std::optional<Screen> screen = screenAt(displays, point);
         QCOMPARE(screen ? screen->name : QString(), expected);
     }
 };

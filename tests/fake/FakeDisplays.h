@@ -9,6 +9,7 @@ class FakeDisplays final : public Displays {
 public:
     QList<Screen> list;
     std::optional<Screen> main; // the first display when not set
+    QPointF mouse;
 
     QList<Screen> screens() const override { return list; }
     std::optional<Screen> mainScreen() const override
@@ -17,6 +18,8 @@ public:
             return main;
         return list.isEmpty() ? std::nullopt : std::optional(list.first());
     }
+
+    QPointF mouseLocation() const override { return mouse; }
 
     // Adds a display whose visible frame is its whole frame.
     Screen &add(const QString &name, const Rect &frame)

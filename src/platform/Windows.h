@@ -1,0 +1,91 @@
+// Windows: access to other applications' windows and the window stack.
+#pragma once
+
+#include "core/Rect.h"
+
+#include <QList>
+#include <QPointF>
+#include <QString>
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+
+namespace panemaker {
+
+// Another application's window: its window id and the id of the process that owns it.
+struct AXWindow {
+    std::uint32_t id = 0;
+    std::int32_t pid = 0;
+
+    // The pid takes no part: it only says whom to ask.
+    bool operator==(const AXWindow &other) const { return id == other.id; }
+};
+
+// One entry of the window stack as the window server reports it.
+struct ServerWindow {
+    std::uint32_t id = 0;
+    std::int32_t pid = 0;
+    Rect frame;    // top-left space
+    int order = 0; // position in the front-to-back stack, counting entries that were left out
+
+    bool operator==(const ServerWindow &) const = default;
+
+    // The first entry with this pid whose frame lies within (strictly) less than a point of `frame`.
+    static std::optional<ServerWindow> match(std::int32_t pid, const Rect &frame, const QList<ServerWindow> &list)
+    {
+        for (const ServerWindow &entry : list) {
+            if (entry.pid == pid && std::abs(entry.frame.x - frame.x) < 1.0 && std::abs(entry.frame.y - frame.y) < 1.0
+                && std::abs(entry.frame.width - frame.width) < 1.0
+                && std::abs(entry.frame.height - frame.height) < 1.0)
+                return entry;
+        }
+        return std::nullopt;
+    }
+
+    // The first entry of a fresh stack with this pid whose frame contains the top-left point.
+    static std::optional<ServerWindow> at(const class Windows &windows, std::int32_t pid, QPointF point);
+};
+
+class Windows {
+public:
+    enum class Kind { standard, dialog, other };
+
+    virtual ~Windows() = default;
+
+    // The visible outer frame (top-left space): what the user sees as the window, with the
+    // window manager's decorations and without invisible shadows. Nothing once it is gone.
+    virtual std::optional<Rect> frame(const AXWindow &window) const = 0;
+    // Moves and resizes the window so that its visible frame is `frame`, waiting briefly for
+    // the window manager to carry it out. 0, or a negative platform error code.
+    virtual int setFrame(const AXWindow &window, const Rect &frame) = 0;
+    // Moves the window without resizing it. 0, or a negative platform error code.
+    virtual int setPosition(const AXWindow &window, QPointF topLeft) = 0;
+    // Raises and activates the window, bringing it back when it is minimised.
+    virtual void focus(const AXWindow &window) = 0;
+    virtual void minimize(const AXWindow &window) = 0;
+
+    // The active window, nothing when there is none.
+    virtual std::optional<AXWindow> focusedWindow() const = 0;
+    // The topmost ordinary window under a top-left point; docks and the desktop do not count.
+    virtual std::optional<AXWindow> windowAt(QPointF point) const = 0;
+    // The windows of the current desktop, front to back.
+    virtual QList<ServerWindow> serverWindows() const = 0;
+
+    virtual std::optional<Kind> kind(const AXWindow &window) const = 0;
+    virtual std::optional<bool> isFullScreen(const AXWindow &window) const = 0;
+    virtual std::optional<bool> isMinimized(const AXWindow &window) const = 0;
+    virtual std::optional<bool> canMinimize(const AXWindow &window) const = 0;
+    virtual std::optional<QString> title(const AXWindow &window) const = 0;
+};
+
+inline std::optional<ServerWindow> ServerWindow::at(const Windows &windows, std::int32_t pid, QPointF point)
+{
+    for (const ServerWindow &entry : windows.serverWindows()) {
+        if (entry.pid == pid && entry.frame.contains(point))
+            return entry;
+    }
+    return std::nullopt;
+}
+
+} // namespace panemaker

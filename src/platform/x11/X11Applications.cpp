@@ -1,0 +1,68 @@
+// Applications on X11.
+#include "platform/x11/X11Applications.h"
+
+#include <QCoreApplication>
+
+namespace panemaker::x11 {
+
+namespace {
+
+// _NET_WM_ICON holds every size an application offers; 256×256 and a few smaller fit.
+constexpr std::uint32_t iconPropertyLimit = 128 * 1024;
+
+} // namespace
+
+X11Applications::X11Applications(const XConnection &x, const X11Windows &windows, QStringList applicationFolders)
+    : m_x(x), m_windows(windows), m_folders(std::move(applicationFolders))
+{
+}
+
+const DesktopEntries &X11Applications::entries() const
+{
+    std::call_once(m_entriesLoaded, [this] { m_entries = std::make_unique<DesktopEntries>(m_folders); });
+    return *m_entries;
+}
+
+QList<Application> X11Applications::runningApplications() const
+{
+    const std::vector<std::uint32_t> clients =
+        cardinals(m_x.readProperty(m_x.root(), m_x.ewmh()->_NET_CLIENT_LIST, 65536), XCB_ATOM_WINDOW, 0)
+            .value_or(std::vector<std::uint32_t>());
+    const std::vector<WindowFacts> facts =
+        readWindowFacts(m_x, clients, WindowFacts::readType | WindowFacts::readPid | WindowFacts::readClass);
+    const std::int32_t ownPid = std::int32_t(QCoreApplication::applicationPid());
+
+    QList<Application> applications;
+    QList<const WindowFacts *> firstWindows;
+    for (const WindowFacts &window : facts) {
+        if (!window.alive || window.pid == ownPid)
+            continue;
+        auto app = std::find_if(applications.begin(), applications.end(),
+                                [&](const Application &a) { return a.pid == window.pid; });
+        if (app == applications.end()) {
+            applications.append(Application{window.pid, {}, {}, false, false, {}});
+            firstWindows.append(&window);
+            app = applications.end() - 1;
+        }
+        app->windows.append(AXWindow{window.id, window.pid});
+        const Windows::Kind kind = m_windows.kindOf(window);
+        app->isRegular = app->isRegular || kind == Windows::Kind::standard || kind == Windows::Kind::dialog;
+    }
+
+    std::vector<xcb_get_property_cookie_t> iconCookies;
+    for (const WindowFacts *first : firstWindows)
+        iconCookies.push_back(m_x.requestProperty(first->id, m_x.ewmh()->_NET_WM_ICON, iconPropertyLimit));
+    for (qsizetype i = 0; i < applications.size(); ++i) {
+        Application &app = applications[i];
+        const WindowFacts &first = *firstWindows[i];
+        const std::optional<DesktopEntries::Entry> entry = entries().find(first.className, first.instanceName);
+        app.name = entry ? entry->name : first.className.isEmpty() ? QStringLiteral("app") : first.className;
+        if (const auto icons = cardinals(m_x.property(iconCookies[std::size_t(i)]), XCB_ATOM_CARDINAL, 2))
+            app.icon = icon(*icons, iconSize);
+        if (app.icon.isNull() && entry)
+            app.icon = DesktopEntries::iconImage(entry->icon, iconSize);
+    }
+    return applications;
+}
+
+} // namespace panemaker::x11

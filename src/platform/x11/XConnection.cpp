@@ -1,0 +1,166 @@
+// The X connection and its event delivery.
+#include "platform/x11/XConnection.h"
+
+#include "core/Log.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <xcb/randr.h>
+
+namespace panemaker::x11 {
+
+std::unique_ptr<XConnection> XConnection::open(const QByteArray &displayName, QString *error)
+{
+    std::unique_ptr<XConnection> connection(new XConnection);
+    int screenNumber = 0;
+    connection->m_connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
+    if (xcb_connection_has_error(connection->m_connection)) {
+        if (error) {
+            const QByteArray name = displayName.isEmpty() ? qgetenv("DISPLAY") : displayName;
+            *error = name.isEmpty() ? QStringLiteral("no X display: DISPLAY is not set")
+                                    : QStringLiteral("can't connect to the X display %1").arg(QString::fromLocal8Bit(name));
+        }
+        return nullptr;
+    }
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection->m_connection));
+    for (int i = 0; i < screenNumber && screens.rem; ++i)
+        xcb_screen_next(&screens);
+    if (!screens.rem) {
+        if (error)
+            *error = QStringLiteral("the X display has no screen %1").arg(screenNumber);
+        return nullptr;
+    }
+    connection->m_screen = screens.data;
+    connection->m_screenNumber = screenNumber;
+
+    xcb_intern_atom_cookie_t *cookies = xcb_ewmh_init_atoms(connection->m_connection, &connection->m_ewmh);
+    connection->m_ewmhReady = xcb_ewmh_init_atoms_replies(&connection->m_ewmh, cookies, nullptr);
+    if (!connection->m_ewmhReady) {
+        if (error)
+            *error = QStringLiteral("the X server did not answer");
+        return nullptr;
+    }
+
+    const xcb_query_extension_reply_t *randr = xcb_get_extension_data(connection->m_connection, &xcb_randr_id);
+    if (randr && randr->present) {
+        connection->m_randrEventBase = randr->first_event;
+        xcb_randr_select_input(connection->m_connection, connection->root(),
+                               XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE
+                                   | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+    }
+    const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(connection->m_connection, connection->root(), XCB_CW_EVENT_MASK, &rootEvents);
+    xcb_flush(connection->m_connection);
+
+    XConnection *self = connection.get();
+    if (QCoreApplication::instance()) {
+        self->m_notifier =
+            new QSocketNotifier(xcb_get_file_descriptor(self->m_connection), QSocketNotifier::Read, self);
+        QObject::connect(self->m_notifier, &QSocketNotifier::activated, self, [self] { self->dispatchEvents(true); });
+        // Waiting for a reply can pull events off the socket into xcb's queue, where the
+        // notifier cannot see them: drain that queue whenever the main loop is about to sleep.
+        if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(self->thread()))
+            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, self,
+                             [self] { self->dispatchEvents(false); });
+    }
+    return connection;
+}
+
+XConnection::~XConnection()
+{
+    if (m_ewmhReady)
+        xcb_ewmh_connection_wipe(&m_ewmh);
+    if (m_connection)
+        xcb_disconnect(m_connection);
+}
+
+xcb_atom_t XConnection::atom(const QByteArray &name) const
+{
+    QMutexLocker lock(&m_atomsMutex);
+    if (const auto found = m_atoms.constFind(name); found != m_atoms.constEnd())
+        return *found;
+    const auto reply = waitReply(m_connection, xcb_intern_atom_reply,
+                                 xcb_intern_atom(m_connection, 0, std::uint16_t(name.size()), name.constData()));
+    if (!reply)
+        return XCB_ATOM_NONE;
+    m_atoms.insert(name, reply->atom);
+    return reply->atom;
+}
+
+xcb_get_property_cookie_t XConnection::requestProperty(xcb_window_t window, xcb_atom_t property,
+                                                       std::uint32_t maximumLongs) const
+{
+    return xcb_get_property(m_connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, maximumLongs);
+}
+
+std::optional<PropertyValue> XConnection::property(xcb_get_property_cookie_t cookie) const
+{
+    const auto reply = waitReply(m_connection, xcb_get_property_reply, cookie);
+    return PropertyValue::fromReply(reply.get());
+}
+
+std::optional<PropertyValue> XConnection::readProperty(xcb_window_t window, xcb_atom_t property,
+                                                       std::uint32_t maximumLongs) const
+{
+    return this->property(requestProperty(window, property, maximumLongs));
+}
+
+void XConnection::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::array<std::uint32_t, 5> data) const
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    std::copy(data.begin(), data.end(), event.data.data32);
+    xcb_send_event(m_connection, 0, root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&event));
+}
+
+void XConnection::onEvent(std::uint8_t responseType, QObject *context, EventHandler handler)
+{
+    m_subscriptions.push_back({responseType, context, std::move(handler)});
+}
+
+void XConnection::dispatchEvents(bool readSocket)
+{
+    while (xcb_generic_event_t *event =
+               readSocket ? xcb_poll_for_event(m_connection) : xcb_poll_for_queued_event(m_connection)) {
+        const std::uint8_t type = event->response_type & 0x7f;
+        if (type == 0) {
+            handleError(reinterpret_cast<const xcb_generic_error_t *>(event));
+        } else {
+            // Handlers may subscribe others; iterate over what was there when the event came.
+            const auto subscriptions = m_subscriptions;
+            for (const Subscription &subscription : subscriptions) {
+                if (subscription.responseType == type && subscription.context)
+                    subscription.handler(event);
+            }
+        }
+        std::free(event);
+    }
+    std::erase_if(m_subscriptions, [](const Subscription &s) { return !s.context; });
+}
+
+void XConnection::handleError(const xcb_generic_error_t *error)
+{
+    switch (error->error_code) {
+    case XCB_WINDOW:   // the window vanished between our look and our request
+    case XCB_DRAWABLE:
+        return;
+    default: break;
+    }
+    const QString text = QStringLiteral("X error %1 on request %2.%3, resource 0x%4")
+                             .arg(error->error_code)
+                             .arg(error->major_code)
+                             .arg(error->minor_code)
+                             .arg(error->resource_id, 0, 16);
+    if (qEnvironmentVariableIsSet("PANEMAKER_FATAL_X_ERRORS"))
+        qFatal("%s", qPrintable(text));
+    Log::error(text);
+}
+
+} // namespace panemaker::x11

@@ -1,0 +1,110 @@
+// XConnection: the program's own connection to the X server, its atoms, checked replies,
+// and the events it hands out on the main thread.
+#pragma once
+
+#include "platform/x11/Properties.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QMutex>
+#include <QObject>
+#include <QPointer>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+#include <array>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QSocketNotifier;
+
+namespace panemaker::x11 {
+
+struct FreeDeleter {
+    void operator()(void *pointer) const { std::free(pointer); }
+};
+template <typename T>
+using XReply = std::unique_ptr<T, FreeDeleter>;
+
+// Waits for a reply. An error (most often: the window is gone) yields nothing and its code.
+template <typename Reply, typename Cookie>
+XReply<Reply> waitReply(xcb_connection_t *connection, Reply *(*replyFunction)(xcb_connection_t *, Cookie,
+                                                                              xcb_generic_error_t **),
+                        Cookie cookie, int *errorCode = nullptr)
+{
+    xcb_generic_error_t *error = nullptr;
+    XReply<Reply> reply(replyFunction(connection, cookie, &error));
+    if (errorCode)
+        *errorCode = error ? error->error_code : 0;
+    std::free(error);
+    return reply;
+}
+
+class XConnection final : public QObject {
+    Q_OBJECT
+
+public:
+    using EventHandler = std::function<void(const xcb_generic_event_t *)>;
+
+    // Connects to the named display ($DISPLAY when empty); nothing, with the reason, when it can't.
+    static std::unique_ptr<XConnection> open(const QByteArray &displayName, QString *error);
+    ~XConnection() override;
+
+    xcb_connection_t *xcb() const { return m_connection; }
+    xcb_ewmh_connection_t *ewmh() const { return &m_ewmh; }
+    xcb_screen_t *screen() const { return m_screen; }
+    xcb_window_t root() const { return m_screen->root; }
+    int screenNumber() const { return m_screenNumber; }
+
+    // Interned once and remembered; safe from any thread.
+    xcb_atom_t atom(const QByteArray &name) const;
+
+    // Property requests ask for up to `maximumLongs` 32-bit units; the reply check is the
+    // caller's, through the typed readers of Properties.h.
+    xcb_get_property_cookie_t requestProperty(xcb_window_t window, xcb_atom_t property,
+                                              std::uint32_t maximumLongs = 1024) const;
+    std::optional<PropertyValue> property(xcb_get_property_cookie_t cookie) const;
+    std::optional<PropertyValue> readProperty(xcb_window_t window, xcb_atom_t property,
+                                              std::uint32_t maximumLongs = 1024) const;
+
+    // Sends a client message to the root window, as pagers and taskbars ask the window manager.
+    void sendRootMessage(xcb_window_t window, xcb_atom_t type, std::array<std::uint32_t, 5> data) const;
+    void flush() const { xcb_flush(m_connection); }
+
+    // Handlers for events of one type (the sent-event bit cleared), run on the main thread
+    // while `context` lives.
+    void onEvent(std::uint8_t responseType, QObject *context, EventHandler handler);
+    std::uint8_t randrEventBase() const { return m_randrEventBase; }
+
+    // Errors of requests whose replies nobody waits for arrive here. A window that vanished
+    // is ordinary; anything else is logged, and is fatal when PANEMAKER_FATAL_X_ERRORS is set
+    // (the integration tests set it).
+    static void handleError(const xcb_generic_error_t *error);
+
+private:
+    XConnection() = default;
+    void dispatchEvents(bool readSocket);
+
+    xcb_connection_t *m_connection = nullptr;
+    mutable xcb_ewmh_connection_t m_ewmh{};
+    bool m_ewmhReady = false;
+    xcb_screen_t *m_screen = nullptr;
+    int m_screenNumber = 0;
+    std::uint8_t m_randrEventBase = 0;
+    QSocketNotifier *m_notifier = nullptr;
+
+    struct Subscription {
+        std::uint8_t responseType;
+        QPointer<QObject> context;
+        EventHandler handler;
+    };
+    std::vector<Subscription> m_subscriptions;
+
+    mutable QMutex m_atomsMutex;
+    mutable QHash<QByteArray, xcb_atom_t> m_atoms;
+};
+
+} // namespace panemaker::x11
