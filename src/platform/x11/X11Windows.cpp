@@ -119,9 +119,9 @@ int X11Windows::setFrame(const AXWindow &window, const Rect &target)
             m_normalExtents.clear();
         m_normalExtents.insert(window.id, facts->frameExtents);
     }
-    const Extents frameExtents = m_normalExtents.value(window.id, facts->frameExtents);
-    const QRect client =
-        clientRectForVisibleFrame(m_displays.spaces().root(target), frameExtents, facts->shadowExtents);
+    const QRect visible = m_displays.spaces().root(target);
+    Extents frameExtents = m_normalExtents.value(window.id, facts->frameExtents);
+    QRect client = clientRectForVisibleFrame(visible, frameExtents, facts->shadowExtents);
     // A request for the geometry a window already has produces no event at all: nothing to wait for.
     if (!maximized && facts->client == client)
         return 0;
@@ -136,16 +136,26 @@ int X11Windows::setFrame(const AXWindow &window, const Rect &target)
     if (waitForGeometry(window.id, client.topLeft(), client.size(), &error) || error)
         return -error;
 
-    // Some applications take a new size only after they have moved: ask for it once more.
     const auto after = readWindowFacts(m_x, window.id, WindowFacts::readGeometry);
     if (!after || !after->client)
         return -XCB_WINDOW;
-    if (std::abs(after->client->width() - client.width()) > 1 || std::abs(after->client->height() - client.height()) > 1) {
+    if (after->frameExtents != frameExtents) {
+        // The decorations changed on the way (a window that was maximised before we ever
+        // saw it): place it again with the ones it has now.
+        frameExtents = after->frameExtents;
+        m_normalExtents.insert(window.id, frameExtents);
+        client = clientRectForVisibleFrame(visible, frameExtents, after->shadowExtents);
+        requestMoveResize(window.id, client.topLeft() - QPoint(frameExtents.left, frameExtents.top), client.size());
+    } else if (std::abs(after->client->width() - client.width()) > 1
+               || std::abs(after->client->height() - client.height()) > 1) {
+        // Some applications take a new size only after they have moved: ask for it once more.
         QThread::msleep(sizeRetryDelayMs);
         requestMoveResize(window.id, std::nullopt, client.size());
-        m_x.flush();
-        waitForGeometry(window.id, std::nullopt, client.size(), &error);
+    } else {
+        return 0;
     }
+    m_x.flush();
+    waitForGeometry(window.id, std::nullopt, client.size(), &error);
     return -error;
 }
 

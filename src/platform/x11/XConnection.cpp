@@ -45,6 +45,9 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &displayName, QS
 
     const xcb_query_extension_reply_t *randr = xcb_get_extension_data(connection->m_connection, &xcb_randr_id);
     if (randr && randr->present) {
+        // The server sends a client the events of the RandR version it announced, and none without.
+        waitReply(connection->m_connection, xcb_randr_query_version_reply,
+                  xcb_randr_query_version(connection->m_connection, 1, 5));
         connection->m_randrEventBase = randr->first_event;
         xcb_randr_select_input(connection->m_connection, connection->root(),
                                XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE

@@ -1,0 +1,139 @@
+// TestDesktop: a private Xvfb with two RandR monitors and Openbox, for integration tests; TestClient drives windows.
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QList>
+#include <QMargins>
+#include <QPoint>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QProcess;
+
+namespace panemaker {
+
+class TestDesktop;
+
+// One panemaker-test-client process; its windows belong to another pid than the test's.
+class TestClient final {
+public:
+    TestClient(const TestClient &) = delete;
+    TestClient &operator=(const TestClient &) = delete;
+
+    // Opens a window (options as the client program documents, e.g. "x=100", "title=My%20title") and, unless
+    // it is override-redirect, waits until Openbox manages it and it is viewable.
+    std::optional<xcb_window_t> open(const QString &name, const QStringList &options = {});
+    bool destroy(const QString &name);
+    // The window's geometry in root coordinates as the client reads it from the server.
+    std::optional<QRect> state(const QString &name);
+    std::optional<xcb_window_t> window(const QString &name) const;
+    // Sends one command line and returns the answer line, or nothing when none came in time.
+    std::optional<QString> request(const QString &line);
+    // Asks the process to end and waits for it.
+    bool quit();
+    qint64 pid() const;
+    QString lastError() const { return m_lastError; }
+
+private:
+    friend class TestDesktop;
+    TestClient(TestDesktop &desktop, QProcess &process);
+
+    TestDesktop &m_desktop;
+    QProcess &m_process;
+    QHash<QString, xcb_window_t> m_windows;
+    QString m_lastError;
+};
+
+class TestDesktop final {
+public:
+    TestDesktop();
+    // Ends every process it started and waits for them.
+    ~TestDesktop();
+    TestDesktop(const TestDesktop &) = delete;
+    TestDesktop &operator=(const TestDesktop &) = delete;
+
+    // Starts Xvfb, makes the monitors LEFT (primary, 1440×900 at 0,0) and RIGHT (1920×1080 at 1440,0), starts
+    // Openbox and waits until it manages the screen.
+    bool start(QString *error);
+
+    QString displayName() const { return m_displayName; }
+    // DISPLAY, HOME and XDG directories private to this desktop, an X11 session type.
+    QProcessEnvironment environment() const;
+    // The test's own connection, for assertions and input.
+    xcb_connection_t *connection() const { return m_connection; }
+    xcb_window_t root() const { return m_root; }
+
+    // A process in the desktop's environment that dies with the test and ends with the desktop.
+    QProcess *startProcess(const QString &program, const QStringList &arguments, QString *error = nullptr);
+    // A running panemaker-test-client, owned by the desktop; nothing when it cannot start.
+    TestClient *startClient(QString *error = nullptr);
+    // Every process started so far (Xvfb, Openbox, clients ...).
+    QList<qint64> processIds() const;
+
+    xcb_atom_t atom(const char *name);
+    std::optional<QRect> clientGeometry(xcb_window_t client);
+    std::optional<QMargins> frameExtents(xcb_window_t client);
+    // The visible frame Openbox draws: the client grown by _NET_FRAME_EXTENTS.
+    std::optional<QRect> outerFrame(xcb_window_t client);
+    QList<xcb_window_t> clientList();
+    bool isManaged(xcb_window_t client);
+    bool isViewable(xcb_window_t window);
+    std::optional<xcb_window_t> activeWindow();
+    void activate(xcb_window_t window);
+
+    // Returns once Openbox has handled every event the server sent it before the call: Openbox can miss a
+    // drag whose motion reaches it together with the button press, for one.
+    bool syncWindowManager(int timeoutMs = 2000);
+
+    // XTEST input; each call returns once the server and Openbox have processed it.
+    void movePointer(int x, int y);
+    QPoint pointer();
+    void pressButton(int button = 1);
+    void releaseButton(int button = 1);
+    void click(int button = 1);
+    std::optional<xcb_keycode_t> keycode(xcb_keysym_t keysym);
+    // Presses the modifiers, the key, then releases them in reverse order.
+    void pressKeycode(xcb_keycode_t key, const QList<xcb_keycode_t> &modifiers = {});
+    bool pressKey(xcb_keysym_t key, const QList<xcb_keysym_t> &modifiers = {});
+
+    // Polls the condition, processing Qt events in between, until it holds or the time is up.
+    static bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
+
+private:
+    bool startServer(QString *error);
+    bool setUpMonitors(QString *error);
+    bool startWindowManager(QString *error);
+    bool windowManagerReady();
+    bool manageProbe(const QDeadlineTimer &deadline);
+    std::optional<std::vector<uint32_t>> cardinals(xcb_window_t window, xcb_atom_t property, xcb_atom_t type);
+    void fakeInput(uint8_t type, uint8_t detail);
+    void sync();
+    void syncInput();
+
+    QTemporaryDir m_home;
+    QString m_displayName;
+    xcb_connection_t *m_connection = nullptr;
+    // Its own connection, so that waiting for the answer never swallows events the test waits for.
+    xcb_connection_t *m_syncConnection = nullptr;
+    xcb_window_t m_syncWindow = XCB_WINDOW_NONE;
+    xcb_window_t m_root = XCB_WINDOW_NONE;
+    xcb_key_symbols_t *m_keySymbols = nullptr;
+    QProcess *m_server = nullptr;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+    QList<qint64> m_processIds;
+    std::vector<std::unique_ptr<TestClient>> m_clients;
+};
+
+} // namespace panemaker
