@@ -46,6 +46,13 @@ struct Rect {
         return Rect{left, top, right - left, bottom - top};
     }
 
+    // Rectangles that only share an edge do not intersect.
+    bool intersects(const Rect &other) const
+    {
+        return std::max(minX(), other.minX()) < std::min(maxX(), other.maxX())
+            && std::max(minY(), other.minY()) < std::min(maxY(), other.maxY());
+    }
+
     // "(x, y, width, height)", each number in its shortest exact decimal form.
     QString toString() const
     {

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace panemaker {
 
 struct Application {
@@ -25,6 +27,8 @@ public:
     // Every application with windows except this program, in the order their first window
     // was listed. Safe to call from any thread.
     virtual QList<Application> runningApplications() const = 0;
+    // The name the user knows the application by; nothing when no window of it is known.
+    virtual std::optional<QString> name(std::int32_t pid) const = 0;
     virtual void unhide(std::int32_t pid) = 0;
 };
 

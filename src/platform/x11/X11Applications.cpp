@@ -23,13 +23,33 @@ const DesktopEntries &X11Applications::entries() const
     return *m_entries;
 }
 
-QList<Application> X11Applications::runningApplications() const
+std::vector<WindowFacts> X11Applications::clients(unsigned parts) const
 {
-    const std::vector<std::uint32_t> clients =
+    const std::vector<std::uint32_t> windows =
         cardinals(m_x.readProperty(m_x.root(), m_x.ewmh()->_NET_CLIENT_LIST, 65536), XCB_ATOM_WINDOW, 0)
             .value_or(std::vector<std::uint32_t>());
-    const std::vector<WindowFacts> facts =
-        readWindowFacts(m_x, clients, WindowFacts::readType | WindowFacts::readPid | WindowFacts::readClass);
+    return readWindowFacts(m_x, windows, parts);
+}
+
+QString X11Applications::nameOf(const WindowFacts &window) const
+{
+    if (const std::optional<DesktopEntries::Entry> entry = entries().find(window.className, window.instanceName))
+        return entry->name;
+    return window.className.isEmpty() ? QStringLiteral("app") : window.className;
+}
+
+std::optional<QString> X11Applications::name(std::int32_t pid) const
+{
+    for (const WindowFacts &window : clients(WindowFacts::readPid | WindowFacts::readClass)) {
+        if (window.alive && window.pid == pid)
+            return nameOf(window);
+    }
+    return std::nullopt;
+}
+
+QList<Application> X11Applications::runningApplications() const
+{
+    const std::vector<WindowFacts> facts = clients(WindowFacts::readType | WindowFacts::readPid | WindowFacts::readClass);
     const std::int32_t ownPid = std::int32_t(QCoreApplication::applicationPid());
 
     QList<Application> applications;
@@ -55,12 +75,13 @@ QList<Application> X11Applications::runningApplications() const
     for (qsizetype i = 0; i < applications.size(); ++i) {
         Application &app = applications[i];
         const WindowFacts &first = *firstWindows[i];
-        const std::optional<DesktopEntries::Entry> entry = entries().find(first.className, first.instanceName);
-        app.name = entry ? entry->name : first.className.isEmpty() ? QStringLiteral("app") : first.className;
+        app.name = nameOf(first);
         if (const auto icons = cardinals(m_x.property(iconCookies[std::size_t(i)]), XCB_ATOM_CARDINAL, 2))
             app.icon = icon(*icons, iconSize);
-        if (app.icon.isNull() && entry)
-            app.icon = DesktopEntries::iconImage(entry->icon, iconSize);
+        if (app.icon.isNull()) {
+            if (const auto entry = entries().find(first.className, first.instanceName))
+                app.icon = DesktopEntries::iconImage(entry->icon, iconSize);
+        }
     }
     return applications;
 }

@@ -20,11 +20,15 @@ public:
                     QStringList applicationFolders = DesktopEntries::standardFolders());
 
     QList<Application> runningApplications() const override;
+    std::optional<QString> name(std::int32_t pid) const override;
     // X11 has no hidden applications.
     void unhide(std::int32_t) override {}
 
 private:
     const DesktopEntries &entries() const;
+    // The desktop entry's name, else the window's class, else "app".
+    QString nameOf(const WindowFacts &window) const;
+    std::vector<WindowFacts> clients(unsigned parts) const;
 
     const XConnection &m_x;
     const X11Windows &m_windows;

@@ -1,0 +1,180 @@
+// Performing snap actions.
+#include "core/WindowManager.h"
+
+#include "core/Geometry.h"
+#include "core/Log.h"
+#include "core/Screens.h"
+
+#include <cmath>
+
+namespace panemaker {
+
+namespace {
+
+// A frame this close to the target counts as where the snap put it.
+constexpr double matchTolerance = 2.0;
+// A restored frame must still show this much on some display, else it is centred instead.
+constexpr double visibleWidth = 100;
+constexpr double visibleHeight = 50;
+
+QString frameText(const std::optional<Rect> &frame)
+{
+    return frame ? frame->toString() : QStringLiteral("nil");
+}
+
+} // namespace
+
+WindowManager::WindowManager(Platform platform, const Preferences &prefs, GapFilling *gapFilling)
+    : m_platform(platform), m_prefs(prefs), m_gapFilling(gapFilling)
+{
+}
+
+void WindowManager::cancelFillSession()
+{
+    if (m_gapFilling && m_gapFilling->isSessionRunning())
+        m_gapFilling->close(false, QStringLiteral("cancelled"));
+}
+
+QString WindowManager::applicationName(std::int32_t pid) const
+{
+    return m_platform.applications.name(pid).value_or(QStringLiteral("pid %1").arg(pid));
+}
+
+void WindowManager::perform(SnapAction action)
+{
+    if (!m_platform.system.isAccessTrusted()) {
+        Log::error(QStringLiteral("%1: Accessibility access not granted").arg(action.rawValue()));
+        if (onNeedsAccess)
+            onNeedsAccess();
+        return;
+    }
+    cancelFillSession();
+    const std::optional<AXWindow> window = m_platform.windows.focusedWindow();
+    if (window && window->pid != m_platform.system.processId()) {
+        perform(action, *window, std::nullopt);
+        return;
+    }
+    const QString frontmost =
+        window ? m_platform.applications.name(window->pid).value_or(QStringLiteral("?")) : QStringLiteral("?");
+    Log::error(QStringLiteral("%1: no focused window in %2").arg(action.rawValue(), frontmost));
+    m_platform.system.beep();
+}
+
+void WindowManager::perform(SnapAction action, const AXWindow &window, const std::optional<Screen> &screen)
+{
+    Windows &windows = m_platform.windows;
+    cancelFillSession();
+    const QString app = applicationName(window.pid);
+    const QString raw = action.rawValue();
+
+    const std::optional<Rect> before = windows.frame(window);
+    const std::optional<Screen> chosen = screen ? screen : before ? screenForFrame(m_platform.displays, *before) : std::nullopt;
+    if (!before || !chosen) {
+        Log::error(QStringLiteral("%1: couldn't read the frame of %2's window").arg(raw, app));
+        m_platform.system.beep();
+        return;
+    }
+    if (windows.isFullScreen(window).value_or(false)) {
+        Log::info(QStringLiteral("%1: %2's window is full screen").arg(raw, app));
+        m_platform.system.beep();
+        return;
+    }
+    const double gap = m_prefs.windowGap();
+    Rect area = m_platform.usableArea.usableArea(*chosen);
+
+    // The restore history is keyed by the window server's id, found by the window's frame.
+    std::optional<std::uint32_t> id;
+    if (const std::optional<Rect> current = windows.frame(window)) {
+        if (const auto entry = ServerWindow::match(window.pid, *current, windows.serverWindows()))
+            id = entry->id;
+    }
+
+    Rect target;
+    switch (action) {
+    case SnapAction::previousDisplay:
+    case SnapAction::nextDisplay: {
+        const std::optional<Screen> next =
+            neighbourScreen(m_platform.displays, *chosen, action == SnapAction::nextDisplay);
+        if (!next) {
+            Log::info(QStringLiteral("%1: there's only one display").arg(raw));
+            m_platform.system.beep();
+            return;
+        }
+        const Rect nextArea = m_platform.usableArea.usableArea(*next);
+        target = mapFrame(*before, area, nextArea);
+        area = nextArea;
+        break;
+    }
+    case SnapAction::center: target = centeredFrame(before->size(), area, gap); break;
+    case SnapAction::restore: restore(window, id, area, gap); return;
+    default: target = gappedFrame(*action.unitRect(area.height <= area.width), area, gap); break;
+    }
+
+    const int result = windows.setFrame(window, target);
+
+    std::optional<Rect> now = windows.frame(window);
+    if (now && !framesMatch(target, *now, matchTolerance)) {
+        // The application kept a size of its own: align it with the region's outer edge.
+        const QPointF origin = fittedOrigin(now->size(), target, area);
+        if (std::abs(origin.x() - now->x) > 1.0 || std::abs(origin.y() - now->y) > 1.0) {
+            windows.setPosition(window, origin);
+            now = windows.frame(window);
+        }
+    }
+    Log::info(QStringLiteral("%1 %2: %3 → %4, now %5, AX result %6")
+                  .arg(raw, app, frameText(before), frameText(target), frameText(now))
+                  .arg(result));
+    const Rect applied = now.value_or(target);
+    if (id)
+        record(*id, *before, applied);
+    if (m_gapFilling && m_prefs.askToFillGap() && !action.complement().isEmpty())
+        m_gapFilling->start(window, computeGaps(action, target, now, area, gap));
+}
+
+void WindowManager::restore(const AXWindow &window, std::optional<std::uint32_t> id, const Rect &area, double gap)
+{
+    if (!id || !m_history.contains(*id)) {
+        m_platform.system.beep();
+        return;
+    }
+    const Rect original = m_history.value(*id).original;
+    forget(*id);
+    for (const Screen &screen : m_platform.displays.screens()) {
+        const std::optional<Rect> shown = toTopLeft(m_platform.displays, screen.frame).intersected(original);
+        if (shown && shown->width >= visibleWidth && shown->height >= visibleHeight) {
+            m_platform.windows.setFrame(window, original);
+            return;
+        }
+    }
+    // The display it was on is gone: keep its size, on the display it is on now.
+    m_platform.windows.setFrame(window, centeredFrame(original.size(), area, gap));
+}
+
+void WindowManager::record(std::uint32_t id, const Rect &before, const Rect &applied)
+{
+    const auto existing = m_history.constFind(id);
+    // Still where the last snap put it: a run of snaps keeps the frame from before the first.
+    const bool continuesRun = existing != m_history.constEnd() && framesMatch(before, existing->applied, matchTolerance);
+    m_history.insert(id, Entry{continuesRun ? existing->original : before, applied});
+    m_historyOrder.removeAll(id);
+    m_historyOrder.append(id);
+    if (m_historyOrder.size() > historyLimit)
+        m_history.remove(m_historyOrder.takeFirst());
+}
+
+void WindowManager::forget(std::uint32_t id)
+{
+    m_history.remove(id);
+    m_historyOrder.removeAll(id);
+}
+
+std::optional<Rect> WindowManager::previewFrame(SnapAction action, const Screen &screen) const
+{
+    const Rect area = m_platform.usableArea.usableArea(screen);
+    const std::optional<Rect> unit = action.unitRect(area.height <= area.width);
+    if (!unit)
+        return std::nullopt;
+    return gappedFrame(*unit, area, m_prefs.windowGap());
+}
+
+} // namespace panemaker

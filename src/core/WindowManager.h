@@ -1,0 +1,68 @@
+// WindowManager: carries out snap actions on windows, corrects what applications refuse,
+// and remembers where windows were so that they can be restored.
+#pragma once
+
+#include "core/SnapAction.h"
+#include "core/UsableArea.h"
+#include "gaps/Gaps.h"
+#include "input/Preferences.h"
+#include "platform/Applications.h"
+#include "platform/Displays.h"
+#include "platform/System.h"
+#include "platform/Windows.h"
+
+#include <QHash>
+#include <QList>
+
+#include <functional>
+#include <optional>
+
+namespace panemaker {
+
+class WindowManager final {
+public:
+    // How many windows `restore` remembers.
+    static constexpr int historyLimit = 64;
+
+    struct Platform {
+        Windows &windows;
+        const Displays &displays;
+        const UsableArea &usableArea;
+        const Applications &applications;
+        System &system;
+    };
+
+    // `gapFilling` may be null: then snaps leave their gaps alone.
+    WindowManager(Platform platform, const Preferences &prefs, GapFilling *gapFilling);
+
+    // Run when a snap finds that windows cannot be moved at all.
+    std::function<void()> onNeedsAccess;
+
+    // Snaps the focused window.
+    void perform(SnapAction action);
+    // Snaps a given window, on the given display or else the one showing most of it.
+    void perform(SnapAction action, const AXWindow &window, const std::optional<Screen> &screen);
+    // Where the action would put a window on that display; nothing for the actions that
+    // depend on the window.
+    std::optional<Rect> previewFrame(SnapAction action, const Screen &screen) const;
+
+private:
+    struct Entry {
+        Rect original; // before the first snap of a run of snaps
+        Rect applied;  // where the last snap left the window
+    };
+
+    void cancelFillSession();
+    QString applicationName(std::int32_t pid) const;
+    void restore(const AXWindow &window, std::optional<std::uint32_t> id, const Rect &area, double gap);
+    void record(std::uint32_t id, const Rect &before, const Rect &applied);
+    void forget(std::uint32_t id);
+
+    Platform m_platform;
+    const Preferences &m_prefs;
+    GapFilling *m_gapFilling;
+    QHash<std::uint32_t, Entry> m_history;
+    QList<std::uint32_t> m_historyOrder; // oldest first
+};
+
+} // namespace panemaker
