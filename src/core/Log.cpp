@@ -16,7 +16,8 @@ Log::Sink currentSink;
 
 void writeToSystem(Log::Level level, const QString &text)
 {
-    static const bool toTerminal = isatty(STDERR_FILENO) == 1;
+    // PANEMAKER_LOG_STDERR asks for the lines on standard error even when it is no terminal.
+    static const bool toTerminal = isatty(STDERR_FILENO) == 1 || qEnvironmentVariableIsSet("PANEMAKER_LOG_STDERR");
     static const bool opened = [] {
         openlog("panemaker", LOG_PID, LOG_USER);
         return true;
@@ -25,8 +26,10 @@ void writeToSystem(Log::Level level, const QString &text)
 
     const QByteArray line = QStringLiteral("[%1] %2").arg(QLatin1String(Log::category), text).toUtf8();
     syslog(level == Log::Level::Error ? LOG_ERR : LOG_NOTICE, "%s", line.constData());
-    if (toTerminal)
+    if (toTerminal) {
         std::fprintf(stderr, "panemaker: %s\n", line.constData());
+        std::fflush(stderr);
+    }
 }
 
 } // namespace

@@ -1,5 +1,4 @@
-// KeyTable: the fixed table between the program's virtual key codes and X keycodes, and the
-// hot key modifier bits in X modifier masks.
+// KeyTable: virtual key codes to X keycodes and hot key modifiers to X masks, both ways.
 #pragma once
 
 #include <xcb/xcb.h>

@@ -8,6 +8,12 @@
 #include <QSocketNotifier>
 
 #include <xcb/randr.h>
+#include <xkbcommon/xkbcommon-x11.h>
+
+// xcb's XKB header names a member "explicit"; it comes last so that no other header sees the macro.
+#define explicit explicitComponents
+#include <xcb/xkb.h>
+#undef explicit
 
 namespace panemaker::x11 {
 
@@ -53,6 +59,7 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &displayName, QS
                                XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE
                                    | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
     }
+    connection->setUpXkb();
     const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(connection->m_connection, connection->root(), XCB_CW_EVENT_MASK, &rootEvents);
     xcb_flush(connection->m_connection);
@@ -69,6 +76,36 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &displayName, QS
                              [self] { self->dispatchEvents(false); });
     }
     return connection;
+}
+
+void XConnection::setUpXkb()
+{
+    if (!xkb_x11_setup_xkb_extension(m_connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &m_xkbEventBase, nullptr)) {
+        m_xkbEventBase = 0;
+        return;
+    }
+    // A layout switch (setxkbmap) comes as NewKeyboardNotify, a remapping (xmodmap) as
+    // MapNotify. Once a client uses XKB the server sends it core MappingNotify only for the
+    // map parts it selects, and never for new keyboards, so both are asked for here.
+    constexpr std::uint16_t allMapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS
+                                        | XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS
+                                        | XCB_XKB_MAP_PART_KEY_ACTIONS | XCB_XKB_MAP_PART_KEY_BEHAVIORS
+                                        | XCB_XKB_MAP_PART_VIRTUAL_MODS | XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
+    const xcb_xkb_select_events_details_t noDetails{};
+    xcb_xkb_select_events_aux(m_connection, XCB_XKB_ID_USE_CORE_KBD,
+                              XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY, 0,
+                              XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY, allMapParts, allMapParts, &noDetails);
+}
+
+bool XConnection::isKeyboardChange(const xcb_generic_event_t *event) const
+{
+    const std::uint8_t type = event->response_type & 0x7f;
+    if (type == XCB_MAPPING_NOTIFY)
+        return reinterpret_cast<const xcb_mapping_notify_event_t *>(event)->request != XCB_MAPPING_POINTER;
+    // Every XKB event has the one response type; the byte after it tells which event it is.
+    return m_xkbEventBase && type == m_xkbEventBase
+        && (event->pad0 == XCB_XKB_NEW_KEYBOARD_NOTIFY || event->pad0 == XCB_XKB_MAP_NOTIFY);
 }
 
 XConnection::~XConnection()
@@ -135,6 +172,8 @@ void XConnection::dispatchEvents(bool readSocket)
         const std::uint8_t type = event->response_type & 0x7f;
         if (type == 0) {
             handleError(reinterpret_cast<const xcb_generic_error_t *>(event));
+        } else if (isKeyboardChange(event)) {
+            Q_EMIT keyboardChanged();
         } else {
             // Handlers may subscribe others; iterate over what was there when the event came.
             const auto subscriptions = m_subscriptions;
@@ -146,6 +185,10 @@ void XConnection::dispatchEvents(bool readSocket)
         std::free(event);
     }
     std::erase_if(m_subscriptions, [](const Subscription &s) { return !s.context; });
+    if (readSocket && xcb_connection_has_error(m_connection)) {
+        m_notifier->setEnabled(false);
+        Q_EMIT connectionLost();
+    }
 }
 
 void XConnection::handleError(const xcb_generic_error_t *error)

@@ -78,15 +78,25 @@ public:
     // while `context` lives.
     void onEvent(std::uint8_t responseType, QObject *context, EventHandler handler);
     std::uint8_t randrEventBase() const { return m_randrEventBase; }
+    // Whether the server's XKB extension is in use on this connection.
+    bool hasXkb() const { return m_xkbEventBase != 0; }
 
     // Errors of requests whose replies nobody waits for arrive here. A window that vanished
     // is ordinary; anything else is logged, and is fatal when PANEMAKER_FATAL_X_ERRORS is set
     // (the integration tests set it).
     static void handleError(const xcb_generic_error_t *error);
 
+Q_SIGNALS:
+    // The X server closed the connection (it quit, or the session ended).
+    void connectionLost();
+    // The keyboard mapping changed: another layout, or keys or modifiers remapped.
+    void keyboardChanged();
+
 private:
     XConnection() = default;
     void dispatchEvents(bool readSocket);
+    void setUpXkb();
+    bool isKeyboardChange(const xcb_generic_event_t *event) const;
 
     xcb_connection_t *m_connection = nullptr;
     mutable xcb_ewmh_connection_t m_ewmh{};
@@ -94,6 +104,7 @@ private:
     xcb_screen_t *m_screen = nullptr;
     int m_screenNumber = 0;
     std::uint8_t m_randrEventBase = 0;
+    std::uint8_t m_xkbEventBase = 0;
     QSocketNotifier *m_notifier = nullptr;
 
     struct Subscription {

@@ -1,0 +1,60 @@
+// The launch sequence and the reactions that keep the program in step with the desktop.
+#include "app/AppDelegate.h"
+
+#include "core/Log.h"
+#include "core/Observe.h"
+
+namespace panemaker {
+
+AppDelegate::AppDelegate(Preferences &prefs, Platform platform, QString bundlePath, QObject *parent)
+    : QObject(parent),
+      m_prefs(prefs),
+      m_platform(platform),
+      m_bundlePath(std::move(bundlePath)),
+      m_hotKeys(platform.hotKeys),
+      // Until gap filling is part of the program, snaps leave their gaps alone.
+      m_manager(WindowManager::Platform{platform.windows, platform.displays, platform.usableArea,
+                                        platform.applications, platform.system},
+                prefs, nullptr)
+{
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    m_hotKeys.onPress = [this](SnapAction action) { m_manager.perform(action); };
+    m_hotKeys.installHandler();
+
+    m_screenFrames = currentScreenFrames();
+    connect(&m_platform.displays, &Displays::changed, this, &AppDelegate::displaysChanged);
+    observe(&m_prefs, &Preferences::shortcuts, &Preferences::shortcutsChanged, this,
+            [this](const ShortcutMap &shortcuts) { m_hotKeys.registerShortcuts(shortcuts); });
+
+    // Screen capture needs no permission on X11.
+    Log::info(QStringLiteral("Launched %1: accessibility %2, screen recording %3, drag %4")
+                  .arg(m_bundlePath, Log::text(m_platform.system.isAccessTrusted()), Log::text(true),
+                       Log::text(m_prefs.dragToSnap())));
+}
+
+void AppDelegate::reopen()
+{
+    Log::info(QStringLiteral("Opened again while running"));
+}
+
+QList<Rect> AppDelegate::currentScreenFrames() const
+{
+    QList<Rect> frames;
+    for (const Screen &screen : m_platform.displays.screens())
+        frames.append(screen.frame);
+    return frames;
+}
+
+void AppDelegate::displaysChanged()
+{
+    const QList<Rect> frames = currentScreenFrames();
+    if (frames == m_screenFrames)
+        return;
+    m_screenFrames = frames;
+    Log::info(QStringLiteral("Displays changed: %1 now").arg(frames.size()));
+}
+
+} // namespace panemaker

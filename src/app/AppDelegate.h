@@ -1,0 +1,56 @@
+// AppDelegate: owns the long-lived objects of the program and wires them together at launch.
+#pragma once
+
+#include "core/UsableArea.h"
+#include "core/WindowManager.h"
+#include "input/HotKeyCenter.h"
+#include "input/Preferences.h"
+#include "platform/Applications.h"
+#include "platform/Displays.h"
+#include "platform/HotKeys.h"
+#include "platform/System.h"
+#include "platform/Windows.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+namespace panemaker {
+
+class AppDelegate final : public QObject {
+    Q_OBJECT
+
+public:
+    struct Platform {
+        Windows &windows;
+        Displays &displays;
+        const UsableArea &usableArea;
+        const Applications &applications;
+        System &system;
+        HotKeys &hotKeys;
+    };
+
+    AppDelegate(Preferences &prefs, Platform platform, QString bundlePath, QObject *parent = nullptr);
+
+    // Connects hot keys to the window manager, registers the shortcuts and follows changes
+    // of the shortcuts and the displays.
+    void applicationDidFinishLaunching();
+    // Another start of the program asked this one to show itself.
+    void reopen();
+
+    WindowManager &manager() { return m_manager; }
+    HotKeyCenter &hotKeys() { return m_hotKeys; }
+
+private:
+    void displaysChanged();
+    QList<Rect> currentScreenFrames() const;
+
+    Preferences &m_prefs;
+    Platform m_platform;
+    QString m_bundlePath;
+    HotKeyCenter m_hotKeys;
+    WindowManager m_manager;
+    QList<Rect> m_screenFrames;
+};
+
+} // namespace panemaker

@@ -1,0 +1,96 @@
+// panemaker: the entry point. Connects to the X display, hands over to a running instance
+// or becomes the one, and runs until asked to quit.
+#include "app/AppDelegate.h"
+#include "app/SingleInstance.h"
+#include "core/Log.h"
+#include "platform/x11/X11Applications.h"
+#include "platform/x11/X11Displays.h"
+#include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11StageManager.h"
+#include "platform/x11/X11System.h"
+#include "platform/x11/X11Windows.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace panemaker;
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the event loop, so that everything is torn down in order.
+void quitOnTerminationSignals(QCoreApplication &app)
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Qt would abort without a display; say it in one line instead.
+    QString error;
+    if (!x11::XConnection::open({}, &error)) {
+        std::fprintf(stderr, "panemaker: %s\n", qPrintable(error));
+        return 1;
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Panemaker"));
+
+    const QString display = qEnvironmentVariable("DISPLAY");
+    SingleInstance instance(display);
+    if (instance.handOver()) {
+        std::fprintf(stderr, "panemaker: already running on %s; asked it to show itself\n", qPrintable(display));
+        return 0;
+    }
+    if (!instance.listen())
+        Log::error(QStringLiteral("Couldn't listen for later starts; another start will run a second copy"));
+
+    std::unique_ptr<x11::XConnection> x = x11::XConnection::open({}, &error);
+    if (!x) {
+        std::fprintf(stderr, "panemaker: %s\n", qPrintable(error));
+        return 1;
+    }
+    QObject::connect(x.get(), &x11::XConnection::connectionLost, &app, [] {
+        Log::error(QStringLiteral("Lost the connection to the X display; quitting"));
+        QCoreApplication::exit(1);
+    });
+    x11::X11Displays displays(*x);
+    x11::X11Windows windows(*x, displays);
+    x11::X11Applications applications(*x, windows);
+    x11::X11StageManager stageManager;
+    const UsableArea usableArea(displays, stageManager);
+    x11::X11System system(*x);
+    x11::X11HotKeys hotKeys(*x);
+
+    const QString bundle = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).canonicalPath();
+    AppDelegate delegate(Preferences::shared(),
+                         AppDelegate::Platform{windows, displays, usableArea, applications, system, hotKeys}, bundle);
+    QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, &AppDelegate::reopen);
+    quitOnTerminationSignals(app);
+    delegate.applicationDidFinishLaunching();
+    return app.exec();
+}

@@ -1,0 +1,49 @@
+// FakeHotKeys: a hot key service in memory; combinations in `taken` are refused as held elsewhere.
+#pragma once
+
+#include "input/HotKeyCenter.h"
+#include "platform/HotKeys.h"
+
+#include <QList>
+
+#include <map>
+
+namespace panemaker {
+
+class FakeHotKeys final : public HotKeys {
+public:
+    std::function<void(std::uint32_t)> handler;
+    int installStatus = 0;
+    int installs = 0;
+    std::map<std::uint64_t, std::pair<Shortcut, std::uint32_t>> live; // handle → shortcut, number
+    QList<Shortcut> taken;                                            // combinations another program holds
+    std::uint64_t nextHandle = 1;
+
+    int installHandler(std::function<void(std::uint32_t)> onPress) override
+    {
+        ++installs;
+        if (installStatus == 0)
+            handler = std::move(onPress);
+        return installStatus;
+    }
+    Registration registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature,
+                                std::uint32_t number) override
+    {
+        if (signature != HotKeyCenter::signature || taken.contains(Shortcut{keyCode, modifiers}))
+            return {10, std::nullopt};
+        live[nextHandle] = {Shortcut{keyCode, modifiers}, number};
+        return {0, nextHandle++};
+    }
+    void unregisterHotKey(Handle handle) override { live.erase(handle); }
+
+    QList<std::uint32_t> numbers() const
+    {
+        QList<std::uint32_t> result;
+        for (const auto &[handle, entry] : live)
+            result.append(entry.second);
+        return result;
+    }
+};
+
+
+} // namespace panemaker
