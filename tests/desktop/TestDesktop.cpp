@@ -106,26 +106,10 @@ bool TestClient::destroy(const QString &name)
     return true;
 }
 
-std::optional<QRect> TestClient::state(const QString &name)
-{
-    const QStringList words = request(QStringLiteral("state ") + name).value_or(QString()).split(u' ');
-    if (words.size() != 6 || words[0] != QLatin1String("state"))
-        return std::nullopt;
-    return QRect(words[2].toInt(), words[3].toInt(), words[4].toInt(), words[5].toInt());
-}
-
 std::optional<xcb_window_t> TestClient::window(const QString &name) const
 {
     const auto found = m_windows.constFind(name);
     return found == m_windows.cend() ? std::nullopt : std::optional<xcb_window_t>(*found);
-}
-
-bool TestClient::quit()
-{
-    m_process.write("quit\n");
-    m_process.closeWriteChannel();
-    return TestDesktop::waitUntil([this] { return m_process.state() == QProcess::NotRunning; }) &&
-           m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
 
 qint64 TestClient::pid() const
@@ -501,12 +485,6 @@ void TestDesktop::movePointer(int x, int y)
     syncInput();
 }
 
-QPoint TestDesktop::pointer()
-{
-    const auto reply = owned(xcb_query_pointer_reply(m_connection, xcb_query_pointer(m_connection, m_root), nullptr));
-    return reply ? QPoint(reply->root_x, reply->root_y) : QPoint();
-}
-
 void TestDesktop::pressButton(int button)
 {
     fakeInput(XCB_BUTTON_PRESS, uint8_t(button));
@@ -515,13 +493,6 @@ void TestDesktop::pressButton(int button)
 
 void TestDesktop::releaseButton(int button)
 {
-    fakeInput(XCB_BUTTON_RELEASE, uint8_t(button));
-    syncInput();
-}
-
-void TestDesktop::click(int button)
-{
-    fakeInput(XCB_BUTTON_PRESS, uint8_t(button));
     fakeInput(XCB_BUTTON_RELEASE, uint8_t(button));
     syncInput();
 }

@@ -36,13 +36,9 @@ public:
     // it is override-redirect, waits until Openbox manages it and it is viewable.
     std::optional<xcb_window_t> open(const QString &name, const QStringList &options = {});
     bool destroy(const QString &name);
-    // The window's geometry in root coordinates as the client reads it from the server.
-    std::optional<QRect> state(const QString &name);
     std::optional<xcb_window_t> window(const QString &name) const;
     // Sends one command line and returns the answer line, or nothing when none came in time.
     std::optional<QString> request(const QString &line);
-    // Asks the process to end and waits for it.
-    bool quit();
     qint64 pid() const;
     QString lastError() const { return m_lastError; }
 
@@ -99,10 +95,8 @@ public:
 
     // XTEST input; each call returns once the server and Openbox have processed it.
     void movePointer(int x, int y);
-    QPoint pointer();
     void pressButton(int button = 1);
     void releaseButton(int button = 1);
-    void click(int button = 1);
     std::optional<xcb_keycode_t> keycode(xcb_keysym_t keysym);
     // Presses the modifiers, the key, then releases them in reverse order.
     void pressKeycode(xcb_keycode_t key, const QList<xcb_keycode_t> &modifiers = {});

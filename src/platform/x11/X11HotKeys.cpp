@@ -146,11 +146,10 @@ void X11HotKeys::regrabAll()
 void X11HotKeys::handleKeyPress(const xcb_generic_event_t *event)
 {
     const auto *press = reinterpret_cast<const xcb_key_press_event_t *>(event);
-    const std::uint16_t locks = XCB_MOD_MASK_LOCK | m_numLockMask | m_scrollLockMask;
-    const std::uint16_t relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
-    const std::uint16_t state = press->state & relevant & ~locks;
+    // Lit lock keys and other modifiers take no part in which hot key was pressed.
+    const std::uint16_t modifiers = xModifierMask(hotKeyModifiers(press->state));
     for (const auto &[handle, grab] : m_grabs) {
-        if (grab.keycode == press->detail && grab.modifiers == state) {
+        if (grab.keycode == press->detail && grab.modifiers == modifiers) {
             if (m_onPress)
                 m_onPress(grab.number);
             return;
