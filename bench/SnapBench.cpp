@@ -19,7 +19,6 @@ namespace {
 constexpr int snaps = 200;
 constexpr qint64 timeoutNs = 3'000'000'000;
 
-
 void report(const char *what, std::vector<double> times)
 {
     std::sort(times.begin(), times.end());
@@ -46,7 +45,9 @@ int main(int argc, char **argv)
     TestClient *client = desktop.startClient(&error);
     if (!client)
         fail(error);
-    const std::optional<xcb_window_t> window = client->open(QStringLiteral("bench"), {QStringLiteral("x=300"), QStringLiteral("y=200"), QStringLiteral("w=500"), QStringLiteral("h=400")});
+    const std::optional<xcb_window_t> window =
+        client->open(QStringLiteral("bench"), {QStringLiteral("x=300"), QStringLiteral("y=200"),
+                                               QStringLiteral("w=500"), QStringLiteral("h=400")});
     if (!window)
         fail(client->lastError());
     desktop.activate(*window);
@@ -55,10 +56,12 @@ int main(int argc, char **argv)
     QProcess *panemaker = desktop.startProcess(QStringLiteral(PANEMAKER_PROGRAM), {}, &error);
     if (!panemaker)
         fail(error);
-    if (!desktop.waitUntil([&] {
-            panemaker->waitForReadyRead(10);
-            return panemaker->readAllStandardError().contains("Registered 18 shortcuts");
-        }, 10000))
+    if (!desktop.waitUntil(
+            [&] {
+                panemaker->waitForReadyRead(10);
+                return panemaker->readAllStandardError().contains("Registered 18 shortcuts");
+            },
+            10000))
         fail(QStringLiteral("Panemaker did not register its shortcuts"));
 
     xcb_connection_t *c = desktop.connection();
@@ -78,8 +81,14 @@ int main(int argc, char **argv)
             if (timer.nsecsElapsed() > timeoutNs) {
                 const QRect now = desktop.outerFrame(*window).value_or(QRect());
                 fail(QStringLiteral("the window stayed at %1,%2 %3x%4 instead of %5,%6 %7x%8")
-                         .arg(now.x()).arg(now.y()).arg(now.width()).arg(now.height())
-                         .arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()));
+                         .arg(now.x())
+                         .arg(now.y())
+                         .arg(now.width())
+                         .arg(now.height())
+                         .arg(frame.x())
+                         .arg(frame.y())
+                         .arg(frame.width())
+                         .arg(frame.height()));
             }
         }
         return double(timer.nsecsElapsed()) / 1e6;

@@ -52,7 +52,8 @@ int main(int argc, char **argv)
         return 1;
     }
     for (int i = 0; i < windowCount; ++i) {
-        const QString options = QStringLiteral("x=%1 y=%2 w=300 h=200 title=window-%3").arg(i * 7 % 3000).arg(i * 3 % 800).arg(i);
+        const QString options =
+            QStringLiteral("x=%1 y=%2 w=300 h=200 title=window-%3").arg(i * 7 % 3000).arg(i * 3 % 800).arg(i);
         client->request(QStringLiteral("open w%1 %2").arg(i).arg(options));
     }
     if (!desktop.waitUntil([&] { return desktop.clientList().size() >= windowCount; }, 60000)) {

@@ -7,14 +7,11 @@
 namespace panemaker {
 
 AppDelegate::AppDelegate(Preferences &prefs, Platform platform, QString bundlePath, QObject *parent)
-    : QObject(parent),
-      m_prefs(prefs),
-      m_platform(platform),
-      m_bundlePath(std::move(bundlePath)),
+    : QObject(parent), m_prefs(prefs), m_platform(platform), m_bundlePath(std::move(bundlePath)),
       m_hotKeys(platform.hotKeys),
       // Until gap filling is part of the program, snaps leave their gaps alone.
-      m_manager(WindowManager::Platform{platform.windows, platform.displays, platform.usableArea,
-                                        platform.applications, platform.system},
+      m_manager(WindowManager::Platform{platform.windows, platform.displays, platform.usableArea, platform.applications,
+                                        platform.system},
                 prefs, nullptr)
 {
 }

@@ -87,7 +87,7 @@ QPointF fittedOrigin(QSizeF size, const Rect &target, const Rect &area)
 bool framesMatch(const Rect &a, const Rect &b, double tolerance)
 {
     return std::abs(a.minX() - b.minX()) <= tolerance && std::abs(a.minY() - b.minY()) <= tolerance
-        && std::abs(a.width - b.width) <= tolerance && std::abs(a.height - b.height) <= tolerance;
+           && std::abs(a.width - b.width) <= tolerance && std::abs(a.height - b.height) <= tolerance;
 }
 
 } // namespace panemaker

@@ -28,10 +28,7 @@ struct Rect {
     double area() const { return width * height; }
 
     // Half-open: a point on the right or bottom edge lies outside.
-    bool contains(QPointF p) const
-    {
-        return minX() <= p.x() && p.x() < maxX() && minY() <= p.y() && p.y() < maxY();
-    }
+    bool contains(QPointF p) const { return minX() <= p.x() && p.x() < maxX() && minY() <= p.y() && p.y() < maxY(); }
 
     // Nothing when the rectangles do not meet; rectangles that only touch share a
     // rectangle of zero width or height.
@@ -50,7 +47,7 @@ struct Rect {
     bool intersects(const Rect &other) const
     {
         return std::max(minX(), other.minX()) < std::min(maxX(), other.maxX())
-            && std::max(minY(), other.minY()) < std::min(maxY(), other.maxY());
+               && std::max(minY(), other.minY()) < std::min(maxY(), other.maxY());
     }
 
     // "(x, y, width, height)", each number in its shortest exact decimal form.

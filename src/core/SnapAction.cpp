@@ -40,16 +40,14 @@ constexpr std::array<ActionInfo, 18> actionInfo{{
 }};
 
 constexpr std::array<SnapAction, 18> allActions{
-    SnapAction::leftHalf,       SnapAction::rightHalf,     SnapAction::topHalf,
-    SnapAction::bottomHalf,     SnapAction::topLeft,       SnapAction::topRight,
-    SnapAction::bottomLeft,     SnapAction::bottomRight,   SnapAction::firstThird,
-    SnapAction::centerThird,    SnapAction::lastThird,     SnapAction::firstTwoThirds,
-    SnapAction::lastTwoThirds,  SnapAction::maximize,      SnapAction::center,
-    SnapAction::restore,        SnapAction::previousDisplay, SnapAction::nextDisplay,
+    SnapAction::leftHalf,        SnapAction::rightHalf,   SnapAction::topHalf,    SnapAction::bottomHalf,
+    SnapAction::topLeft,         SnapAction::topRight,    SnapAction::bottomLeft, SnapAction::bottomRight,
+    SnapAction::firstThird,      SnapAction::centerThird, SnapAction::lastThird,  SnapAction::firstTwoThirds,
+    SnapAction::lastTwoThirds,   SnapAction::maximize,    SnapAction::center,     SnapAction::restore,
+    SnapAction::previousDisplay, SnapAction::nextDisplay,
 };
 
-constexpr std::array<SnapAction::Group, 5> allGroupValues{G::halves, G::quarters, G::thirds, G::window,
-                                                          G::displays};
+constexpr std::array<SnapAction::Group, 5> allGroupValues{G::halves, G::quarters, G::thirds, G::window, G::displays};
 
 const ActionInfo &info(SnapAction action)
 {

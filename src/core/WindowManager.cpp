@@ -68,7 +68,9 @@ void WindowManager::perform(SnapAction action, const AXWindow &window, const std
     const QString raw = action.rawValue();
 
     const std::optional<Rect> before = windows.frame(window);
-    const std::optional<Screen> chosen = screen ? screen : before ? screenForFrame(m_platform.displays, *before) : std::nullopt;
+    const std::optional<Screen> chosen = screen   ? screen
+                                         : before ? screenForFrame(m_platform.displays, *before)
+                                                  : std::nullopt;
     if (!before || !chosen) {
         Log::error(QStringLiteral("%1: couldn't read the frame of %2's window").arg(raw, app));
         m_platform.system.beep();
@@ -154,7 +156,8 @@ void WindowManager::record(std::uint32_t id, const Rect &before, const Rect &app
 {
     const auto existing = m_history.constFind(id);
     // Still where the last snap put it: a run of snaps keeps the frame from before the first.
-    const bool continuesRun = existing != m_history.constEnd() && framesMatch(before, existing->applied, matchTolerance);
+    const bool continuesRun =
+        existing != m_history.constEnd() && framesMatch(before, existing->applied, matchTolerance);
     m_history.insert(id, Entry{continuesRun ? existing->original : before, applied});
     m_historyOrder.removeAll(id);
     m_historyOrder.append(id);

@@ -13,10 +13,10 @@
 namespace panemaker {
 
 struct Gap {
-    SnapAction action;  // the complementary action whose region this is
-    QString name;       // the region's name on this area
-    Rect frame;         // where a chosen window goes (top-left space)
-    Rect area;          // the usable area holding the gap, to align windows of their own size
+    SnapAction action; // the complementary action whose region this is
+    QString name;      // the region's name on this area
+    Rect frame;        // where a chosen window goes (top-left space)
+    Rect area;         // the usable area holding the gap, to align windows of their own size
 
     bool operator==(const Gap &) const = default;
 };

@@ -34,8 +34,8 @@ void HotKeyCenter::registerShortcuts(const ShortcutMap &shortcuts)
         const auto shortcut = shortcuts.find(action);
         if (shortcut == shortcuts.end())
             continue;
-        const HotKeys::Registration registration = m_hotKeys.registerHotKey(
-            shortcut->second.keyCode, shortcut->second.modifiers, signature, number);
+        const HotKeys::Registration registration =
+            m_hotKeys.registerHotKey(shortcut->second.keyCode, shortcut->second.modifiers, signature, number);
         if (registration.status == 0 && registration.handle) {
             m_registered.append(*registration.handle);
             m_actionsByID.insert(number, action);

@@ -70,7 +70,7 @@ Preferences &Preferences::shared()
 QString Preferences::userSettingsPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-         + QStringLiteral("/panemaker/panemaker.conf");
+           + QStringLiteral("/panemaker/panemaker.conf");
 }
 
 // Falling back to the defaults writes nothing: the file keeps what it holds until the

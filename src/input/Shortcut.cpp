@@ -18,8 +18,8 @@ struct SpecialKey {
 };
 
 constexpr std::array<SpecialKey, 15> specialKeys{{
-    {36, u"↩", 0x000D},  // Return
-    {48, u"⇥", 0x0009},  // Tab
+    {36, u"↩", 0x000D}, // Return
+    {48, u"⇥", 0x0009}, // Tab
     {49, u"Space", 0x0020},
     {51, u"⌫", 0x0008},  // Delete (backspace)
     {53, u"⎋", 0x001B},  // Escape
@@ -171,18 +171,18 @@ const ShortcutMap &Shortcut::defaultShortcuts()
         {SnapAction::rightHalf, {124, controlOption}},
         {SnapAction::topHalf, {126, controlOption}},
         {SnapAction::bottomHalf, {125, controlOption}},
-        {SnapAction::topLeft, {32, controlOption}},       // U
-        {SnapAction::topRight, {34, controlOption}},      // I
-        {SnapAction::bottomLeft, {38, controlOption}},    // J
-        {SnapAction::bottomRight, {40, controlOption}},   // K
-        {SnapAction::firstThird, {2, controlOption}},     // D
-        {SnapAction::centerThird, {3, controlOption}},    // F
-        {SnapAction::lastThird, {5, controlOption}},      // G
+        {SnapAction::topLeft, {32, controlOption}},        // U
+        {SnapAction::topRight, {34, controlOption}},       // I
+        {SnapAction::bottomLeft, {38, controlOption}},     // J
+        {SnapAction::bottomRight, {40, controlOption}},    // K
+        {SnapAction::firstThird, {2, controlOption}},      // D
+        {SnapAction::centerThird, {3, controlOption}},     // F
+        {SnapAction::lastThird, {5, controlOption}},       // G
         {SnapAction::firstTwoThirds, {14, controlOption}}, // E
-        {SnapAction::lastTwoThirds, {17, controlOption}}, // T
-        {SnapAction::maximize, {36, controlOption}},      // Return
-        {SnapAction::center, {8, controlOption}},         // C
-        {SnapAction::restore, {51, controlOption}},       // Delete (backspace)
+        {SnapAction::lastTwoThirds, {17, controlOption}},  // T
+        {SnapAction::maximize, {36, controlOption}},       // Return
+        {SnapAction::center, {8, controlOption}},          // C
+        {SnapAction::restore, {51, controlOption}},        // Delete (backspace)
         {SnapAction::previousDisplay, {123, controlOptionCommand}},
         {SnapAction::nextDisplay, {124, controlOptionCommand}},
     };
@@ -192,9 +192,8 @@ const ShortcutMap &Shortcut::defaultShortcuts()
 const std::map<std::uint32_t, int> &Shortcut::functionKeyNumbers()
 {
     static const std::map<std::uint32_t, int> table{
-        {122, 1},  {120, 2},  {99, 3},   {118, 4},  {96, 5},   {97, 6},   {98, 7},
-        {100, 8},  {101, 9},  {109, 10}, {103, 11}, {111, 12}, {105, 13}, {107, 14},
-        {113, 15}, {106, 16}, {64, 17},  {79, 18},  {80, 19},  {90, 20},
+        {122, 1},  {120, 2},  {99, 3},   {118, 4},  {96, 5},   {97, 6},   {98, 7},  {100, 8}, {101, 9}, {109, 10},
+        {103, 11}, {111, 12}, {105, 13}, {107, 14}, {113, 15}, {106, 16}, {64, 17}, {79, 18}, {80, 19}, {90, 20},
     };
     return table;
 }

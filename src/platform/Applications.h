@@ -13,11 +13,11 @@ namespace panemaker {
 
 struct Application {
     std::int32_t pid = 0;
-    QString name;             // "app" when nothing better is known
-    QImage icon;              // null when there is none
+    QString name; // "app" when nothing better is known
+    QImage icon;  // null when there is none
     bool isHidden = false;
-    bool isRegular = false;   // has at least one standard or dialog window
-    QList<AXWindow> windows;  // in the order the window manager lists them
+    bool isRegular = false;  // has at least one standard or dialog window
+    QList<AXWindow> windows; // in the order the window manager lists them
 };
 
 class Applications {

@@ -8,9 +8,9 @@
 namespace panemaker {
 
 struct Screen {
-    QString name;       // the platform's name for the display, stable while it is connected
-    Rect frame;         // the whole display
-    Rect visibleFrame;  // what the desktop leaves to application windows
+    QString name;      // the platform's name for the display, stable while it is connected
+    Rect frame;        // the whole display
+    Rect visibleFrame; // what the desktop leaves to application windows
 
     // The same display: same name and same place. A display that moved or changed
     // resolution is another display as far as remembered frames are concerned.

@@ -36,8 +36,7 @@ struct ServerWindow {
     {
         for (const ServerWindow &entry : list) {
             if (entry.pid == pid && std::abs(entry.frame.x - frame.x) < 1.0 && std::abs(entry.frame.y - frame.y) < 1.0
-                && std::abs(entry.frame.width - frame.width) < 1.0
-                && std::abs(entry.frame.height - frame.height) < 1.0)
+                && std::abs(entry.frame.width - frame.width) < 1.0 && std::abs(entry.frame.height - frame.height) < 1.0)
                 return entry;
         }
         return std::nullopt;

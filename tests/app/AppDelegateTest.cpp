@@ -52,8 +52,9 @@ private Q_SLOTS:
     void launchRegistersTheShortcutsAndSaysSo()
     {
         QCOMPARE(m_keys.live.size(), std::size_t(18));
-        QCOMPARE(m_log->events(), (QStringList{u"Registered 18 shortcuts; failed: "_s,
-                                               u"Launched /opt/panemaker: accessibility true, screen recording true, drag true"_s}));
+        QCOMPARE(m_log->events(),
+                 (QStringList{u"Registered 18 shortcuts; failed: "_s,
+                              u"Launched /opt/panemaker: accessibility true, screen recording true, drag true"_s}));
     }
 
     void changedShortcutsAreRegisteredAgain()

@@ -110,7 +110,8 @@ class PanemakerTest : public QObject {
         m_runningGap = gap;
         return m_panemaker && m_desktop->waitUntil([&] {
             readLines();
-            return std::any_of(m_lines.begin(), m_lines.end(), [](const QString &l) { return l.startsWith(u"Launched "_s); });
+            return std::any_of(m_lines.begin(), m_lines.end(),
+                               [](const QString &l) { return l.startsWith(u"Launched "_s); });
         });
     }
 
@@ -151,7 +152,11 @@ class PanemakerTest : public QObject {
     {
         const QRect r = m_desktop->outerFrame(window).value_or(QRect());
         readLines();
-        return u"at (%1, %2, %3, %4); log: %5"_s.arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(m_lines.join(u" | "_s));
+        return u"at (%1, %2, %3, %4); log: %5"_s.arg(r.x())
+            .arg(r.y())
+            .arg(r.width())
+            .arg(r.height())
+            .arg(m_lines.join(u" | "_s));
     }
 
 private Q_SLOTS:
@@ -199,7 +204,8 @@ private Q_SLOTS:
             QVERIFY(startPanemaker(gap));
         const xcb_window_t window = openActive({u"x=1700"_s, u"y=200"_s, u"w=500"_s, u"h=400"_s});
         const QRect startRect = *m_desktop->outerFrame(window);
-        const Rect start{double(startRect.x()), double(startRect.y()), double(startRect.width()), double(startRect.height())};
+        const Rect start{double(startRect.x()), double(startRect.y()), double(startRect.width()),
+                         double(startRect.height())};
 
         Rect expected;
         if (action == SnapAction::restore) {
@@ -235,7 +241,8 @@ private Q_SLOTS:
         QVERIFY(press(SnapAction::rightHalf));
         QVERIFY(landsAt(window, Rect{720, 0, 720, 900}));
         QVERIFY(press(SnapAction::restore));
-        QVERIFY2(m_desktop->waitUntil([&] { return m_desktop->outerFrame(window) == dragged; }), qPrintable(describe(window)));
+        QVERIFY2(m_desktop->waitUntil([&] { return m_desktop->outerFrame(window) == dragged; }),
+                 qPrintable(describe(window)));
     }
 
     void minimumWidthWindowSitsFlushRight()

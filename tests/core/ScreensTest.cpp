@@ -45,7 +45,8 @@ private Q_SLOTS:
         QTest::newRow("mostly left") << Rect{1000, 100, 600, 300} << QStringLiteral("LEFT");
         QTest::newRow("mostly right") << Rect{1300, 100, 600, 300} << QStringLiteral("RIGHT");
         QTest::newRow("even split goes to the earlier display") << Rect{1340, 100, 200, 300} << QStringLiteral("LEFT");
-        QTest::newRow("below the left display, on the taller right") << Rect{1400, 950, 200, 100} << QStringLiteral("RIGHT");
+        QTest::newRow("below the left display, on the taller right")
+            << Rect{1400, 950, 200, 100} << QStringLiteral("RIGHT");
         QTest::newRow("off every display falls back to main") << Rect{5000, 5000, 10, 10} << QStringLiteral("MAIN");
         QTest::newRow("touching an edge only falls back to main") << Rect{3360, 0, 100, 100} << QStringLiteral("MAIN");
     }

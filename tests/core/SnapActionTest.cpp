@@ -4,7 +4,6 @@
 
 #include <QTest>
 
-
 using namespace panemaker;
 
 class SnapActionTest : public QObject {
@@ -13,15 +12,13 @@ class SnapActionTest : public QObject {
 private Q_SLOTS:
     void rawValuesRoundTripInDeclarationOrder()
     {
-        const QStringList expected{QStringLiteral("leftHalf"),       QStringLiteral("rightHalf"),
-                                   QStringLiteral("topHalf"),        QStringLiteral("bottomHalf"),
-                                   QStringLiteral("topLeft"),        QStringLiteral("topRight"),
-                                   QStringLiteral("bottomLeft"),     QStringLiteral("bottomRight"),
-                                   QStringLiteral("firstThird"),     QStringLiteral("centerThird"),
-                                   QStringLiteral("lastThird"),      QStringLiteral("firstTwoThirds"),
-                                   QStringLiteral("lastTwoThirds"),  QStringLiteral("maximize"),
-                                   QStringLiteral("center"),         QStringLiteral("restore"),
-                                   QStringLiteral("previousDisplay"), QStringLiteral("nextDisplay")};
+        const QStringList expected{
+            QStringLiteral("leftHalf"),      QStringLiteral("rightHalf"),       QStringLiteral("topHalf"),
+            QStringLiteral("bottomHalf"),    QStringLiteral("topLeft"),         QStringLiteral("topRight"),
+            QStringLiteral("bottomLeft"),    QStringLiteral("bottomRight"),     QStringLiteral("firstThird"),
+            QStringLiteral("centerThird"),   QStringLiteral("lastThird"),       QStringLiteral("firstTwoThirds"),
+            QStringLiteral("lastTwoThirds"), QStringLiteral("maximize"),        QStringLiteral("center"),
+            QStringLiteral("restore"),       QStringLiteral("previousDisplay"), QStringLiteral("nextDisplay")};
         QStringList raw;
         for (SnapAction action : SnapAction::all()) {
             raw.append(action.rawValue());
@@ -99,8 +96,8 @@ private Q_SLOTS:
 
     void nonFractionalActionsHaveNoUnitRect()
     {
-        for (SnapAction action : {SnapAction::center, SnapAction::restore, SnapAction::previousDisplay,
-                                  SnapAction::nextDisplay}) {
+        for (SnapAction action :
+             {SnapAction::center, SnapAction::restore, SnapAction::previousDisplay, SnapAction::nextDisplay}) {
             QCOMPARE(SnapAction(action).unitRect(true), std::nullopt);
             QCOMPARE(SnapAction(action).complement(), QList<SnapAction>());
         }
@@ -132,7 +129,6 @@ private Q_SLOTS:
             }
         }
     }
-
 };
 
 QTEST_GUILESS_MAIN(SnapActionTest)

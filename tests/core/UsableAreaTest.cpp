@@ -54,13 +54,13 @@ private Q_SLOTS:
         QTest::newRow("one strip window: none") << 1 << shown << bottom << false << Rect{0, 25, 1440, 875};
         QTest::newRow("two: strip on the left") << 2 << shown << bottom << false << Rect{190, 25, 1250, 875};
         QTest::newRow("auto-hidden") << 2 << std::optional(true) << bottom << false << Rect{0, 25, 1440, 875};
-        QTest::newRow("dock on the left puts it right") << 2 << shown << std::optional(QStringLiteral("left")) << false
-                                                       << Rect{0, 25, 1250, 875};
-        QTest::newRow("dock on the right") << 2 << shown << std::optional(QStringLiteral("right")) << true
-                                           << Rect{190, 25, 1250, 875};
+        QTest::newRow("dock on the left puts it right")
+            << 2 << shown << std::optional(QStringLiteral("left")) << false << Rect{0, 25, 1250, 875};
+        QTest::newRow("dock on the right")
+            << 2 << shown << std::optional(QStringLiteral("right")) << true << Rect{190, 25, 1250, 875};
         QTest::newRow("right-to-left language") << 2 << shown << bottom << true << Rect{0, 25, 1250, 875};
-        QTest::newRow("other case is no side") << 2 << shown << std::optional(QStringLiteral("Left")) << false
-                                               << Rect{190, 25, 1250, 875};
+        QTest::newRow("other case is no side")
+            << 2 << shown << std::optional(QStringLiteral("Left")) << false << Rect{190, 25, 1250, 875};
     }
     void stripNarrowsOnlyWhereItShows()
     {
@@ -85,7 +85,7 @@ private Q_SLOTS:
         m_stage.enabled = true;
         addStripWindows({1440, 0, 1920, 1080}, 2);
         m_stage.groupingWindows.append(Rect{1450, 850, 160, 200}); // reaches below the left display
-        m_stage.groupingWindows.append(Rect{10, -100, 160, 1200});  // taller than any display: nobody's
+        m_stage.groupingWindows.append(Rect{10, -100, 160, 1200}); // taller than any display: nobody's
         const UsableArea area(m_displays, m_stage);
         QCOMPARE(area.stripWindowCount(m_right), 3);
         QCOMPARE(area.stripWindowCount(m_left), 0);

@@ -105,8 +105,10 @@ private Q_SLOTS:
         m_manager->perform(SnapAction::rightHalf);
         // Flush with the outer edge of the right half, not hanging off the display.
         QCOMPARE(frameOf(1), (Rect{540, 25, 900, 875}));
-        QCOMPARE(m_log->events(),
-                 QStringList{u"rightHalf Editor: (100, 100, 400, 300) → (720, 25, 720, 875), now (540, 25, 900, 875), AX result -25201"_s});
+        QCOMPARE(
+            m_log->events(),
+            QStringList{
+                u"rightHalf Editor: (100, 100, 400, 300) → (720, 25, 720, 875), now (540, 25, 900, 875), AX result -25201"_s});
     }
 
     void readBackWithinTwoPointsIsLeftAlone()
@@ -146,7 +148,7 @@ private Q_SLOTS:
     {
         m_desktop->add(1, Rect{2000, 200, 600, 400});
         m_manager->perform(SnapAction::leftHalf);
-        m_displays->list.removeLast(); // RIGHT unplugged
+        m_displays->list.removeLast();                   // RIGHT unplugged
         m_manager->perform(SnapAction::previousDisplay); // beeps: one display left
         QCOMPARE(m_desktop->beeps, 1);
         QCOMPARE(m_log->events().last(), u"previousDisplay: there's only one display"_s);
@@ -190,8 +192,8 @@ private Q_SLOTS:
                                                    << u"restore: Editor's window is full screen"_s << false;
         QTest::newRow("unreadable frame") << u"unreadable"_s << SnapAction(SnapAction::leftHalf)
                                           << u"leftHalf: couldn't read the frame of Editor's window"_s << true;
-        QTest::newRow("no focused window") << u"nofocus"_s << SnapAction(SnapAction::maximize)
-                                           << u"maximize: no focused window in ?"_s << true;
+        QTest::newRow("no focused window")
+            << u"nofocus"_s << SnapAction(SnapAction::maximize) << u"maximize: no focused window in ?"_s << true;
         QTest::newRow("our own window") << u"own"_s << SnapAction(SnapAction::maximize)
                                         << u"maximize: no focused window in Panemaker"_s << true;
         QTest::newRow("unknown application") << u"nameless"_s << SnapAction(SnapAction::center)

@@ -260,8 +260,8 @@ private:
                     throw Error("bad percent encoding: " + value);
                 options.title = *title;
             } else if (key == "type") {
-                if (value != "normal" && value != "dialog" && value != "dock" && value != "desktop" &&
-                    value != "utility")
+                if (value != "normal" && value != "dialog" && value != "dock" && value != "desktop"
+                    && value != "utility")
                     throw Error("unknown type " + value);
                 options.type = value;
             } else if (key == "strut") {
@@ -363,8 +363,8 @@ private:
             &free);
         if (!geometry || !origin)
             throw Error("window is gone");
-        return std::to_string(origin->dst_x) + " " + std::to_string(origin->dst_y) + " " +
-               std::to_string(geometry->width) + " " + std::to_string(geometry->height);
+        return std::to_string(origin->dst_x) + " " + std::to_string(origin->dst_y) + " "
+               + std::to_string(geometry->width) + " " + std::to_string(geometry->height);
     }
 
     void handleEvents()

@@ -25,11 +25,9 @@ namespace {
 constexpr int startTimeoutMs = 10000;
 constexpr int answerTimeoutMs = 5000;
 
-template <typename Reply>
-using ReplyPointer = std::unique_ptr<Reply, decltype(&std::free)>;
+template <typename Reply> using ReplyPointer = std::unique_ptr<Reply, decltype(&std::free)>;
 
-template <typename Reply>
-ReplyPointer<Reply> owned(Reply *reply)
+template <typename Reply> ReplyPointer<Reply> owned(Reply *reply)
 {
     return ReplyPointer<Reply>(reply, &std::free);
 }
@@ -280,8 +278,8 @@ bool TestDesktop::setUpMonitors(QString *error)
         xrandr.setProcessEnvironment(environment());
         xrandr.setChildProcessModifier([parent = getpid()] { dieWithParent(parent); });
         xrandr.start(QStringLiteral("xrandr"), arguments);
-        if (!xrandr.waitForFinished(startTimeoutMs) || xrandr.exitStatus() != QProcess::NormalExit ||
-            xrandr.exitCode() != 0) {
+        if (!xrandr.waitForFinished(startTimeoutMs) || xrandr.exitStatus() != QProcess::NormalExit
+            || xrandr.exitCode() != 0) {
             xrandr.kill();
             xrandr.waitForFinished();
             fail(error, QStringLiteral("xrandr %1 failed: %2 %3")
@@ -349,8 +347,8 @@ bool TestDesktop::syncWindowManager(int timeoutMs)
     while (true) {
         while (xcb_generic_event_t *event = xcb_poll_for_event(m_syncConnection)) {
             const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
-            const bool answered = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->atom == extents &&
-                                  change->state == XCB_PROPERTY_NEW_VALUE;
+            const bool answered = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->atom == extents
+                                  && change->state == XCB_PROPERTY_NEW_VALUE;
             std::free(event);
             if (answered)
                 return true;

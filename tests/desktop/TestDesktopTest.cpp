@@ -3,7 +3,6 @@
 
 #include <QTest>
 
-
 #include <X11/keysym.h>
 
 #include <signal.h>

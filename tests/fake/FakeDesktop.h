@@ -123,8 +123,7 @@ public:
     std::int32_t processId() const override { return ownPid; }
 
 private:
-    template <typename T>
-    std::optional<T> field(const AXWindow &w, T Window::*member) const
+    template <typename T> std::optional<T> field(const AXWindow &w, T Window::*member) const
     {
         const auto found = windows.constFind(w.id);
         return found == windows.constEnd() ? std::nullopt : std::optional<T>((*found).*member);

@@ -45,5 +45,4 @@ public:
     }
 };
 
-
 } // namespace panemaker

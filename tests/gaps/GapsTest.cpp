@@ -36,13 +36,12 @@ private Q_SLOTS:
         QTest::newRow("right half kept 900 wide, flush right")
             << SnapAction(SnapAction::rightHalf) << Rect{720, 25, 720, 875} << Rect{540, 25, 900, 875}
             << QList<Rect>{{0, 25, 540, 875}};
-        QTest::newRow("too little left over") << SnapAction(SnapAction::leftHalf) << Rect{0, 25, 720, 875}
-                                              << Rect{0, 25, 1300, 875} << QList<Rect>{};
+        QTest::newRow("too little left over")
+            << SnapAction(SnapAction::leftHalf) << Rect{0, 25, 720, 875} << Rect{0, 25, 1300, 875} << QList<Rect>{};
         QTest::newRow("top half kept tall") << SnapAction(SnapAction::topHalf) << Rect{0, 25, 1440, 438}
                                             << Rect{0, 25, 1440, 700} << QList<Rect>{{0, 725, 1440, 175}};
-        QTest::newRow("only touching is not reaching in") << SnapAction(SnapAction::leftHalf)
-                                                          << Rect{0, 25, 720, 875} << Rect{0, 25, 720, 875}
-                                                          << QList<Rect>{{720, 25, 720, 875}};
+        QTest::newRow("only touching is not reaching in") << SnapAction(SnapAction::leftHalf) << Rect{0, 25, 720, 875}
+                                                          << Rect{0, 25, 720, 875} << QList<Rect>{{720, 25, 720, 875}};
     }
     void aWiderWindowLeavesWhatIsBeyondIt()
     {

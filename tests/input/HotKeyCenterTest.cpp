@@ -1,6 +1,6 @@
 // HotKeyCenter over a fake hot key service: numbering, failures, re-registration, presses.
-#include "fake/FakeHotKeys.h"
 #include "input/HotKeyCenter.h"
+#include "fake/FakeHotKeys.h"
 #include "support/LogCapture.h"
 #include "support/Printing.h"
 
@@ -8,7 +8,6 @@
 
 using namespace panemaker;
 using namespace Qt::StringLiterals;
-
 
 class HotKeyCenterTest : public QObject {
     Q_OBJECT

@@ -1,6 +1,6 @@
 // Preferences over a real settings file: defaults, decoding, write-through, damaged files.
-#include "core/Observe.h"
 #include "input/Preferences.h"
+#include "core/Observe.h"
 #include "support/LogCapture.h"
 #include "support/Printing.h"
 
@@ -121,11 +121,13 @@ private Q_SLOTS:
             << QByteArray(R"({"leftHalf":{"keyCode":123,"modifiers":6144},"center":{"keyCode":8}})") << defaults;
         QTest::newRow("bad unknown member spoils all")
             << QByteArray(R"({"leftHalf":{"keyCode":123,"modifiers":6144},"nothing":5})") << defaults;
-        QTest::newRow("number beyond 32 bits") << QByteArray(R"({"center":{"keyCode":8,"modifiers":4294967296}})") << defaults;
+        QTest::newRow("number beyond 32 bits")
+            << QByteArray(R"({"center":{"keyCode":8,"modifiers":4294967296}})") << defaults;
         QTest::newRow("array") << QByteArray("[]") << defaults;
         QTest::newRow("not JSON") << QByteArray("{leftHalf") << defaults;
         QTest::newRow("empty blob") << QByteArray() << defaults;
-        QTest::newRow("invalid UTF-8 in a name") << QByteArray("{\"left\xff\":{\"keyCode\":1,\"modifiers\":0}}") << defaults;
+        QTest::newRow("invalid UTF-8 in a name")
+            << QByteArray("{\"left\xff\":{\"keyCode\":1,\"modifiers\":0}}") << defaults;
         QTest::newRow("deep nesting") << QByteArray(100000, '[') << defaults;
     }
     void shortcutBlobDecoding()

@@ -27,14 +27,14 @@ private Q_SLOTS:
     void defaultsShowAsOnAUSKeyboard()
     {
         const QMap<SnapAction::Value, QString> shown{
-            {SnapAction::leftHalf, u"⌃⌥←"_s},      {SnapAction::rightHalf, u"⌃⌥→"_s},
-            {SnapAction::topHalf, u"⌃⌥↑"_s},       {SnapAction::bottomHalf, u"⌃⌥↓"_s},
-            {SnapAction::topLeft, u"⌃⌥U"_s},       {SnapAction::topRight, u"⌃⌥I"_s},
-            {SnapAction::bottomLeft, u"⌃⌥J"_s},    {SnapAction::bottomRight, u"⌃⌥K"_s},
-            {SnapAction::firstThird, u"⌃⌥D"_s},    {SnapAction::centerThird, u"⌃⌥F"_s},
-            {SnapAction::lastThird, u"⌃⌥G"_s},     {SnapAction::firstTwoThirds, u"⌃⌥E"_s},
-            {SnapAction::lastTwoThirds, u"⌃⌥T"_s}, {SnapAction::maximize, u"⌃⌥↩"_s},
-            {SnapAction::center, u"⌃⌥C"_s},        {SnapAction::restore, u"⌃⌥⌫"_s},
+            {SnapAction::leftHalf, u"⌃⌥←"_s},         {SnapAction::rightHalf, u"⌃⌥→"_s},
+            {SnapAction::topHalf, u"⌃⌥↑"_s},          {SnapAction::bottomHalf, u"⌃⌥↓"_s},
+            {SnapAction::topLeft, u"⌃⌥U"_s},          {SnapAction::topRight, u"⌃⌥I"_s},
+            {SnapAction::bottomLeft, u"⌃⌥J"_s},       {SnapAction::bottomRight, u"⌃⌥K"_s},
+            {SnapAction::firstThird, u"⌃⌥D"_s},       {SnapAction::centerThird, u"⌃⌥F"_s},
+            {SnapAction::lastThird, u"⌃⌥G"_s},        {SnapAction::firstTwoThirds, u"⌃⌥E"_s},
+            {SnapAction::lastTwoThirds, u"⌃⌥T"_s},    {SnapAction::maximize, u"⌃⌥↩"_s},
+            {SnapAction::center, u"⌃⌥C"_s},           {SnapAction::restore, u"⌃⌥⌫"_s},
             {SnapAction::previousDisplay, u"⌃⌥⌘←"_s}, {SnapAction::nextDisplay, u"⌃⌥⌘→"_s},
         };
         const ShortcutMap &defaults = Shortcut::defaultShortcuts();
@@ -165,7 +165,6 @@ private Q_SLOTS:
         QVERIFY(document.isObject());
         QCOMPARE(Shortcut::fromJson(document.object()).has_value(), valid);
     }
-
 };
 
 QTEST_GUILESS_MAIN(ShortcutTest)

@@ -22,9 +22,21 @@ public:
     LogCapture(const LogCapture &) = delete;
     LogCapture &operator=(const LogCapture &) = delete;
 
-    QStringList all() const { QMutexLocker lock(&m_mutex); return m_all; }
-    QStringList errors() const { QMutexLocker lock(&m_mutex); return m_errors; }
-    QStringList events() const { QMutexLocker lock(&m_mutex); return m_lines; }
+    QStringList all() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_all;
+    }
+    QStringList errors() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_errors;
+    }
+    QStringList events() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_lines;
+    }
 
 private:
     mutable QMutex m_mutex;

@@ -22,8 +22,7 @@ inline char *toString(const SnapAction &action)
     return qstrdup(qPrintable(action.rawValue()));
 }
 
-template <typename T>
-char *toString(const std::optional<T> &value)
+template <typename T> char *toString(const std::optional<T> &value)
 {
     return value ? toString(*value) : qstrdup("nothing");
 }

@@ -45,12 +45,14 @@ std::vector<Monitor> readMonitors(const XConnection &x)
     }
     if (monitors.empty()) {
         const xcb_screen_t *screen = x.screen();
-        monitors.push_back({QStringLiteral("screen"), QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels), true});
+        monitors.push_back(
+            {QStringLiteral("screen"), QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels), true});
         return monitors;
     }
     auto first = std::find_if(monitors.begin(), monitors.end(), [](const Monitor &m) { return m.primary; });
     if (first == monitors.end())
-        first = std::find_if(monitors.begin(), monitors.end(), [](const Monitor &m) { return m.rect.topLeft() == QPoint(0, 0); });
+        first = std::find_if(monitors.begin(), monitors.end(),
+                             [](const Monitor &m) { return m.rect.topLeft() == QPoint(0, 0); });
     if (first != monitors.end())
         std::rotate(monitors.begin(), first, first + 1);
     return monitors;

@@ -41,7 +41,10 @@ struct Spaces {
         const Rect r = topLeft(root);
         return {r.x, height - r.y - r.height, r.width, r.height};
     }
-    QPointF bottomLeft(QPoint root) const { return {double(root.x() - origin.x()), double(height - (root.y() - origin.y()))}; }
+    QPointF bottomLeft(QPoint root) const
+    {
+        return {double(root.x() - origin.x()), double(height - (root.y() - origin.y()))};
+    }
     // Rounded to whole pixels and kept within what X coordinates can hold.
     QRect root(const Rect &topLeft) const;
     QPoint root(QPointF topLeft) const;

@@ -82,15 +82,25 @@ std::optional<Strut> strut(const std::optional<PropertyValue> &partial, const st
     constexpr int wholeEdge = int(coordinateLimit);
     if (const auto v = cardinals(partial, XCB_ATOM_CARDINAL, 12); v && v->size() == 12) {
         Strut s;
-        int *fields[] = {&s.left,      &s.right,     &s.top,         &s.bottom,     &s.leftStartY, &s.leftEndY,
+        int *fields[] = {&s.left,        &s.right,     &s.top,       &s.bottom,  &s.leftStartY,   &s.leftEndY,
                          &s.rightStartY, &s.rightEndY, &s.topStartX, &s.topEndX, &s.bottomStartX, &s.bottomEndX};
         for (std::size_t i = 0; i < 12; ++i)
             *fields[i] = coordinate((*v)[i]);
         return s;
     }
     if (const auto v = cardinals(plain, XCB_ATOM_CARDINAL, 4); v && v->size() == 4) {
-        return Strut{coordinate((*v)[0]), coordinate((*v)[1]), coordinate((*v)[2]), coordinate((*v)[3]),
-                     0, wholeEdge, 0, wholeEdge, 0, wholeEdge, 0, wholeEdge};
+        return Strut{coordinate((*v)[0]),
+                     coordinate((*v)[1]),
+                     coordinate((*v)[2]),
+                     coordinate((*v)[3]),
+                     0,
+                     wholeEdge,
+                     0,
+                     wholeEdge,
+                     0,
+                     wholeEdge,
+                     0,
+                     wholeEdge};
     }
     return std::nullopt;
 }

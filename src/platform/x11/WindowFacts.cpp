@@ -12,8 +12,8 @@ namespace {
 struct Cookies {
     xcb_get_geometry_cookie_t geometry{};
     xcb_translate_coordinates_cookie_t position{};
-    xcb_get_property_cookie_t frameExtents{}, shadowExtents{}, states{}, desktop{}, types{}, transientFor{},
-        wmPid{}, netName{}, wmName{}, actions{}, windowClass{};
+    xcb_get_property_cookie_t frameExtents{}, shadowExtents{}, states{}, desktop{}, types{}, transientFor{}, wmPid{},
+        netName{}, wmName{}, actions{}, windowClass{};
     xcb_res_query_client_ids_cookie_t clientIds{};
 };
 
@@ -22,7 +22,8 @@ std::int32_t pidFromClientIds(const xcb_res_query_client_ids_reply_t *reply)
     if (!reply)
         return 0;
     for (auto it = xcb_res_query_client_ids_ids_iterator(reply); it.rem; xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && xcb_res_client_id_value_value_length(it.data) >= 1)
+        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)
+            && xcb_res_client_id_value_value_length(it.data) >= 1)
             return std::int32_t(*xcb_res_client_id_value_value(it.data));
     }
     return 0;

@@ -21,14 +21,14 @@ struct WindowFacts {
         readPid = 1 << 3,
         readTitle = 1 << 4,
         readActions = 1 << 5,
-        readClass = 1 << 6,    // WM_CLASS
+        readClass = 1 << 6, // WM_CLASS
     };
 
     xcb_window_t id = XCB_WINDOW_NONE;
-    bool alive = false;             // false once the window is gone
-    std::optional<QRect> client;    // root coordinates
-    Extents frameExtents;           // the window manager's decorations
-    Extents shadowExtents;          // a client-side decorated window's invisible margin
+    bool alive = false;          // false once the window is gone
+    std::optional<QRect> client; // root coordinates
+    Extents frameExtents;        // the window manager's decorations
+    Extents shadowExtents;       // a client-side decorated window's invisible margin
     std::vector<xcb_atom_t> states;
     std::optional<std::uint32_t> desktop;
     std::vector<xcb_atom_t> types;

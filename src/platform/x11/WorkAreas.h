@@ -12,10 +12,10 @@
 namespace panemaker::x11 {
 
 struct DesktopReservations {
-    QSize screen;                     // the root window
-    std::vector<QRect> gtkWorkAreas;  // per-monitor work areas, where the window manager publishes them
-    std::vector<Strut> struts;        // of every window that declares one
-    std::optional<QRect> workArea;    // _NET_WORKAREA of the current desktop
+    QSize screen;                    // the root window
+    std::vector<QRect> gtkWorkAreas; // per-monitor work areas, where the window manager publishes them
+    std::vector<Strut> struts;       // of every window that declares one
+    std::optional<QRect> workArea;   // _NET_WORKAREA of the current desktop
 };
 
 // One work area per monitor (root coordinates). A monitor takes the published per-monitor

@@ -49,7 +49,8 @@ std::optional<QString> X11Applications::name(std::int32_t pid) const
 
 QList<Application> X11Applications::runningApplications() const
 {
-    const std::vector<WindowFacts> facts = clients(WindowFacts::readType | WindowFacts::readPid | WindowFacts::readClass);
+    const std::vector<WindowFacts> facts =
+        clients(WindowFacts::readType | WindowFacts::readPid | WindowFacts::readClass);
     const std::int32_t ownPid = std::int32_t(QCoreApplication::applicationPid());
 
     QList<Application> applications;

@@ -17,9 +17,9 @@ namespace {
 std::vector<xcb_window_t> strutCandidates(const XConnection &x)
 {
     xcb_connection_t *c = x.xcb();
-    std::vector<xcb_window_t> windows = cardinals(x.readProperty(x.root(), x.ewmh()->_NET_CLIENT_LIST, 65536),
-                                                  XCB_ATOM_WINDOW, 0)
-                                            .value_or(std::vector<std::uint32_t>());
+    std::vector<xcb_window_t> windows =
+        cardinals(x.readProperty(x.root(), x.ewmh()->_NET_CLIENT_LIST, 65536), XCB_ATOM_WINDOW, 0)
+            .value_or(std::vector<std::uint32_t>());
     const auto tree = waitReply(c, xcb_query_tree_reply, xcb_query_tree(c, x.root()));
     if (!tree)
         return windows;

@@ -7,7 +7,6 @@
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
-
 namespace panemaker::x11 {
 
 namespace {

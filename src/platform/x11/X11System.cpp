@@ -7,7 +7,8 @@ namespace panemaker::x11 {
 
 bool X11System::isAccessTrusted() const
 {
-    if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+    if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")
+        || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
         return false;
     const xcb_atom_t check = m_x.ewmh()->_NET_SUPPORTING_WM_CHECK;
     const std::optional<xcb_window_t> wm = windowValue(m_x.readProperty(m_x.root(), check, 1));

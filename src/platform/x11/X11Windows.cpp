@@ -36,12 +36,11 @@ std::vector<WindowFacts> X11Windows::stackedWindows(unsigned parts) const
 X11Windows::Kind X11Windows::kindOf(const WindowFacts &facts) const
 {
     const xcb_ewmh_connection_t *e = m_x.ewmh();
-    const xcb_atom_t others[] = {e->_NET_WM_WINDOW_TYPE_DESKTOP,       e->_NET_WM_WINDOW_TYPE_DOCK,
-                                 e->_NET_WM_WINDOW_TYPE_TOOLBAR,       e->_NET_WM_WINDOW_TYPE_MENU,
-                                 e->_NET_WM_WINDOW_TYPE_UTILITY,       e->_NET_WM_WINDOW_TYPE_SPLASH,
-                                 e->_NET_WM_WINDOW_TYPE_DROPDOWN_MENU, e->_NET_WM_WINDOW_TYPE_POPUP_MENU,
-                                 e->_NET_WM_WINDOW_TYPE_TOOLTIP,       e->_NET_WM_WINDOW_TYPE_NOTIFICATION,
-                                 e->_NET_WM_WINDOW_TYPE_COMBO,         e->_NET_WM_WINDOW_TYPE_DND};
+    const xcb_atom_t others[] = {
+        e->_NET_WM_WINDOW_TYPE_DESKTOP,       e->_NET_WM_WINDOW_TYPE_DOCK,       e->_NET_WM_WINDOW_TYPE_TOOLBAR,
+        e->_NET_WM_WINDOW_TYPE_MENU,          e->_NET_WM_WINDOW_TYPE_UTILITY,    e->_NET_WM_WINDOW_TYPE_SPLASH,
+        e->_NET_WM_WINDOW_TYPE_DROPDOWN_MENU, e->_NET_WM_WINDOW_TYPE_POPUP_MENU, e->_NET_WM_WINDOW_TYPE_TOOLTIP,
+        e->_NET_WM_WINDOW_TYPE_NOTIFICATION,  e->_NET_WM_WINDOW_TYPE_COMBO,      e->_NET_WM_WINDOW_TYPE_DND};
     // The first type we know decides, as the window manager reads the list.
     for (xcb_atom_t type : facts.types) {
         if (type == e->_NET_WM_WINDOW_TYPE_NORMAL)
@@ -57,7 +56,7 @@ X11Windows::Kind X11Windows::kindOf(const WindowFacts &facts) const
 bool X11Windows::isOnCurrentDesktop(const WindowFacts &facts, std::uint32_t currentDesktop) const
 {
     return !facts.desktop || *facts.desktop == currentDesktop || *facts.desktop == allDesktops
-        || facts.hasState(m_x.ewmh()->_NET_WM_STATE_STICKY);
+           || facts.hasState(m_x.ewmh()->_NET_WM_STATE_STICKY);
 }
 
 std::optional<Rect> X11Windows::frame(const AXWindow &window) const
@@ -82,9 +81,9 @@ void X11Windows::requestMoveResize(xcb_window_t window, std::optional<QPoint> fr
     // North-west gravity: x and y place the frame's outer corner. Static gravity would
     // place the client instead, and lands a pixel off in some window managers.
     xcb_ewmh_request_moveresize_window(m_x.ewmh(), m_x.screenNumber(), window, XCB_GRAVITY_NORTH_WEST,
-                                       XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
-                                       xcb_ewmh_moveresize_window_opt_flags_t(flags), std::uint32_t(p.x()),
-                                       std::uint32_t(p.y()), std::uint32_t(s.width()), std::uint32_t(s.height()));
+                                       XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, xcb_ewmh_moveresize_window_opt_flags_t(flags),
+                                       std::uint32_t(p.x()), std::uint32_t(p.y()), std::uint32_t(s.width()),
+                                       std::uint32_t(s.height()));
 }
 
 bool X11Windows::waitForGeometry(xcb_window_t window, std::optional<QPoint> position, std::optional<QSize> size,
@@ -112,8 +111,8 @@ int X11Windows::setFrame(const AXWindow &window, const Rect &target)
     const auto facts = readWindowFacts(m_x, window.id, WindowFacts::readGeometry | WindowFacts::readState);
     if (!facts || !facts->client)
         return -XCB_WINDOW;
-    const bool maximized = facts->hasState(e->_NET_WM_STATE_MAXIMIZED_VERT)
-                        || facts->hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
+    const bool maximized =
+        facts->hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) || facts->hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
     if (!maximized) {
         if (std::size_t(m_normalExtents.size()) >= rememberedExtentsLimit)
             m_normalExtents.clear();
@@ -178,8 +177,8 @@ int X11Windows::setPosition(const AXWindow &window, QPointF topLeft)
 
 void X11Windows::focus(const AXWindow &window)
 {
-    xcb_ewmh_request_change_active_window(m_x.ewmh(), m_x.screenNumber(), window.id,
-                                          XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME, XCB_WINDOW_NONE);
+    xcb_ewmh_request_change_active_window(m_x.ewmh(), m_x.screenNumber(), window.id, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
+                                          XCB_CURRENT_TIME, XCB_WINDOW_NONE);
     m_x.flush();
 }
 
@@ -205,8 +204,8 @@ QList<ServerWindow> X11Windows::serverWindows() const
 {
     const xcb_ewmh_connection_t *e = m_x.ewmh();
     const std::uint32_t desktop = cardinal(m_x.readProperty(m_x.root(), e->_NET_CURRENT_DESKTOP, 1)).value_or(0);
-    std::vector<WindowFacts> stack =
-        stackedWindows(WindowFacts::readGeometry | WindowFacts::readState | WindowFacts::readType | WindowFacts::readPid);
+    std::vector<WindowFacts> stack = stackedWindows(WindowFacts::readGeometry | WindowFacts::readState
+                                                    | WindowFacts::readType | WindowFacts::readPid);
     std::reverse(stack.begin(), stack.end());
     const Spaces spaces = m_displays.spaces();
     QList<ServerWindow> windows;
@@ -214,7 +213,8 @@ QList<ServerWindow> X11Windows::serverWindows() const
         const WindowFacts &facts = stack[order];
         const std::optional<QRect> visible = facts.visibleFrame();
         if (!visible || facts.hasState(e->_NET_WM_STATE_HIDDEN) || !isOnCurrentDesktop(facts, desktop)
-            || contains(facts.types, e->_NET_WM_WINDOW_TYPE_DOCK) || contains(facts.types, e->_NET_WM_WINDOW_TYPE_DESKTOP))
+            || contains(facts.types, e->_NET_WM_WINDOW_TYPE_DOCK)
+            || contains(facts.types, e->_NET_WM_WINDOW_TYPE_DESKTOP))
             continue;
         windows.append(ServerWindow{facts.id, facts.pid, spaces.topLeft(*visible), int(order)});
     }

@@ -25,8 +25,9 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &displayName, QS
     if (xcb_connection_has_error(connection->m_connection)) {
         if (error) {
             const QByteArray name = displayName.isEmpty() ? qgetenv("DISPLAY") : displayName;
-            *error = name.isEmpty() ? QStringLiteral("no X display: DISPLAY is not set")
-                                    : QStringLiteral("can't connect to the X display %1").arg(QString::fromLocal8Bit(name));
+            *error = name.isEmpty()
+                         ? QStringLiteral("no X display: DISPLAY is not set")
+                         : QStringLiteral("can't connect to the X display %1").arg(QString::fromLocal8Bit(name));
         }
         return nullptr;
     }
@@ -81,7 +82,8 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &displayName, QS
 void XConnection::setUpXkb()
 {
     if (!xkb_x11_setup_xkb_extension(m_connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &m_xkbEventBase, nullptr)) {
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &m_xkbEventBase,
+                                     nullptr)) {
         m_xkbEventBase = 0;
         return;
     }
@@ -89,9 +91,9 @@ void XConnection::setUpXkb()
     // MapNotify. Once a client uses XKB the server sends it core MappingNotify only for the
     // map parts it selects, and never for new keyboards, so both are asked for here.
     constexpr std::uint16_t allMapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS
-                                        | XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS
-                                        | XCB_XKB_MAP_PART_KEY_ACTIONS | XCB_XKB_MAP_PART_KEY_BEHAVIORS
-                                        | XCB_XKB_MAP_PART_VIRTUAL_MODS | XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
+                                          | XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS
+                                          | XCB_XKB_MAP_PART_KEY_ACTIONS | XCB_XKB_MAP_PART_KEY_BEHAVIORS
+                                          | XCB_XKB_MAP_PART_VIRTUAL_MODS | XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
     const xcb_xkb_select_events_details_t noDetails{};
     xcb_xkb_select_events_aux(m_connection, XCB_XKB_ID_USE_CORE_KBD,
                               XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY, 0,
@@ -105,7 +107,7 @@ bool XConnection::isKeyboardChange(const xcb_generic_event_t *event) const
         return reinterpret_cast<const xcb_mapping_notify_event_t *>(event)->request != XCB_MAPPING_POINTER;
     // Every XKB event has the one response type; the byte after it tells which event it is.
     return m_xkbEventBase && type == m_xkbEventBase
-        && (event->pad0 == XCB_XKB_NEW_KEYBOARD_NOTIFY || event->pad0 == XCB_XKB_MAP_NOTIFY);
+           && (event->pad0 == XCB_XKB_NEW_KEYBOARD_NOTIFY || event->pad0 == XCB_XKB_MAP_NOTIFY);
 }
 
 XConnection::~XConnection()
@@ -155,8 +157,7 @@ void XConnection::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::arr
     event.window = window;
     event.type = type;
     std::copy(data.begin(), data.end(), event.data.data32);
-    xcb_send_event(m_connection, 0, root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+    xcb_send_event(m_connection, 0, root(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char *>(&event));
 }
 
@@ -194,9 +195,8 @@ void XConnection::dispatchEvents(bool readSocket)
 void XConnection::handleError(const xcb_generic_error_t *error)
 {
     switch (error->error_code) {
-    case XCB_WINDOW:   // the window vanished between our look and our request
-    case XCB_DRAWABLE:
-        return;
+    case XCB_WINDOW: // the window vanished between our look and our request
+    case XCB_DRAWABLE: return;
     default: break;
     }
     const QString text = QStringLiteral("X error %1 on request %2.%3, resource 0x%4")

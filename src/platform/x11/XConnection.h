@@ -26,14 +26,13 @@ namespace panemaker::x11 {
 struct FreeDeleter {
     void operator()(void *pointer) const { std::free(pointer); }
 };
-template <typename T>
-using XReply = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using XReply = std::unique_ptr<T, FreeDeleter>;
 
 // Waits for a reply. An error (most often: the window is gone) yields nothing and its code.
 template <typename Reply, typename Cookie>
-XReply<Reply> waitReply(xcb_connection_t *connection, Reply *(*replyFunction)(xcb_connection_t *, Cookie,
-                                                                              xcb_generic_error_t **),
-                        Cookie cookie, int *errorCode = nullptr)
+XReply<Reply> waitReply(xcb_connection_t *connection,
+                        Reply *(*replyFunction)(xcb_connection_t *, Cookie, xcb_generic_error_t **), Cookie cookie,
+                        int *errorCode = nullptr)
 {
     xcb_generic_error_t *error = nullptr;
     XReply<Reply> reply(replyFunction(connection, cookie, &error));

@@ -72,10 +72,12 @@ private Q_SLOTS:
         QTest::addColumn<uint>("type");
         QTest::addColumn<QString>("expected");
         QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << uint(utf8String) << QStringLiteral("café");
-        QTest::newRow("invalid utf-8 is replaced")
-            << QByteArray("a\xff\xfe" "b") << uint(utf8String) << QStringLiteral("a\uFFFD\uFFFDb");
+        QTest::newRow("invalid utf-8 is replaced") << QByteArray("a\xff\xfe"
+                                                                 "b")
+                                                   << uint(utf8String) << QStringLiteral("a\uFFFD\uFFFDb");
         QTest::newRow("latin-1") << QByteArray("caf\xe9") << uint(XCB_ATOM_STRING) << QStringLiteral("café");
-        QTest::newRow("trailing NULs dropped") << QByteArray("title\0\0", 7) << uint(utf8String) << QStringLiteral("title");
+        QTest::newRow("trailing NULs dropped")
+            << QByteArray("title\0\0", 7) << uint(utf8String) << QStringLiteral("title");
     }
     void textDecodesByType()
     {

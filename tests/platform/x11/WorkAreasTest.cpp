@@ -54,7 +54,9 @@ private Q_SLOTS:
         QTest::newRow("work area reserving the bottom edge without struts")
             << DesktopReservations{screen, {}, {}, QRect(0, 0, 3360, 1050)} << left << QRect(1440, 0, 1920, 1050);
         QTest::newRow("work area that only repeats the struts adds nothing")
-            << DesktopReservations{screen, {}, {partial({0, 0, 30, 0, 0, 0, 0, 0, 1440, 3359, 0, 0})},
+            << DesktopReservations{screen,
+                                   {},
+                                   {partial({0, 0, 30, 0, 0, 0, 0, 0, 1440, 3359, 0, 0})},
                                    QRect(0, 30, 3360, 1050)}
             << left << QRect(1440, 30, 1920, 1050);
         QTest::newRow("work area reserving the left edge")

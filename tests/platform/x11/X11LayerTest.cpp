@@ -38,7 +38,7 @@ QRect toQRect(const Rect &r)
 bool near(const QRect &a, const QRect &b, int tolerance = 1)
 {
     return std::abs(a.x() - b.x()) <= tolerance && std::abs(a.y() - b.y()) <= tolerance
-        && std::abs(a.width() - b.width()) <= tolerance && std::abs(a.height() - b.height()) <= tolerance;
+           && std::abs(a.width() - b.width()) <= tolerance && std::abs(a.height() - b.height()) <= tolerance;
 }
 
 } // namespace
@@ -157,11 +157,15 @@ private Q_SLOTS:
         QCOMPARE(m_windows->setFrame(window, Rect{double(target.x()), double(target.y()), double(target.width()),
                                                   double(target.height())}),
                  0);
-        QVERIFY2(near(toQRect(*m_windows->frame(window)), target),
-                 qPrintable(m_windows->frame(window)->toString()));
-        QVERIFY(m_desktop->waitUntil([&] { return m_windows->frame(window) && near(toQRect(*m_windows->frame(window)), target); }, 1000));
+        QVERIFY2(near(toQRect(*m_windows->frame(window)), target), qPrintable(m_windows->frame(window)->toString()));
+        QVERIFY(m_desktop->waitUntil(
+            [&] { return m_windows->frame(window) && near(toQRect(*m_windows->frame(window)), target); }, 1000));
         if (!options.contains(u"gtkextents=20,20,15,25"_s))
-            QVERIFY2(near(realFrame(window), target), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(realFrame(window).x()).arg(realFrame(window).y()).arg(realFrame(window).width()).arg(realFrame(window).height())));
+            QVERIFY2(near(realFrame(window), target), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                     .arg(realFrame(window).x())
+                                                                     .arg(realFrame(window).y())
+                                                                     .arg(realFrame(window).width())
+                                                                     .arg(realFrame(window).height())));
         const auto states = atomList(m_x->readProperty(window.id, m_x->ewmh()->_NET_WM_STATE, 32));
         QVERIFY(std::find(states.begin(), states.end(), m_x->ewmh()->_NET_WM_STATE_MAXIMIZED_VERT) == states.end());
     }
@@ -187,8 +191,8 @@ private Q_SLOTS:
 
     void strutsShrinkOnlyTheirMonitor()
     {
-        const AXWindow dock = open({u"type=dock"_s, u"x=1440"_s, u"y=0"_s, u"w=1920"_s, u"h=30"_s,
-                                    u"strut=0,0,30,0,0,0,0,0,1440,3359,0,0"_s});
+        const AXWindow dock = open(
+            {u"type=dock"_s, u"x=1440"_s, u"y=0"_s, u"w=1920"_s, u"h=30"_s, u"strut=0,0,30,0,0,0,0,0,1440,3359,0,0"_s});
         QVERIFY(m_desktop->waitUntil([&] { return screenNamed(u"RIGHT"_s)->visibleFrame.height == 1050; }));
         QCOMPARE(screenNamed(u"RIGHT"_s)->visibleFrame, (Rect{1440, -180, 1920, 1050}));
         QCOMPARE(screenNamed(u"LEFT"_s)->visibleFrame, (Rect{0, 0, 1440, 900}));
