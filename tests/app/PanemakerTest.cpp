@@ -62,6 +62,11 @@ QRect toQRect(const Rect &r)
     return QRect(int(r.x), int(r.y), int(r.width), int(r.height));
 }
 
+Rect fromQRect(const QRect &r)
+{
+    return Rect{double(r.x()), double(r.y()), double(r.width()), double(r.height())};
+}
+
 } // namespace
 
 class PanemakerTest : public QObject {
@@ -203,9 +208,7 @@ private Q_SLOTS:
         if (m_runningGap != gap)
             QVERIFY(startPanemaker(gap));
         const xcb_window_t window = openActive({u"x=1700"_s, u"y=200"_s, u"w=500"_s, u"h=400"_s});
-        const QRect startRect = *m_desktop->outerFrame(window);
-        const Rect start{double(startRect.x()), double(startRect.y()), double(startRect.width()),
-                         double(startRect.height())};
+        const Rect start = fromQRect(*m_desktop->outerFrame(window));
 
         Rect expected;
         if (action == SnapAction::restore) {
@@ -316,6 +319,27 @@ private Q_SLOTS:
         QVERIFY(landsAt(window, Rect{0, 0, 720, 900}));
         xcb_disconnect(other);
         stopPanemaker();
+    }
+
+    void displayChangesAreNoticed()
+    {
+        QVERIFY(startPanemaker(0));
+        const auto xrandr = [&](const QStringList &arguments) {
+            QProcess process;
+            process.setProcessEnvironment(m_desktop->environment());
+            process.start(u"xrandr"_s, arguments);
+            return process.waitForFinished(10000) && process.exitCode() == 0;
+        };
+        // Switching the output off and on is what the server announces, as for a display unplugged.
+        QVERIFY(xrandr({u"--delmonitor"_s, u"RIGHT"_s}));
+        xrandr({u"--output"_s, u"screen"_s, u"--off"_s});
+        QVERIFY(xrandr({u"--output"_s, u"screen"_s, u"--auto"_s}));
+        QVERIFY(waitForLine(u"Displays changed: 1 now"_s));
+        QVERIFY(xrandr({u"--setmonitor"_s, u"RIGHT"_s, u"1920/508x1080/286+1440+0"_s, u"none"_s}));
+        const xcb_window_t window = openActive({u"x=100"_s, u"y=100"_s, u"w=400"_s, u"h=300"_s});
+        const Rect start = fromQRect(*m_desktop->outerFrame(window));
+        QVERIFY(press(SnapAction::nextDisplay));
+        QVERIFY2(landsAt(window, mapFrame(start, leftArea, rightArea)), qPrintable(describe(window)));
     }
 
     void aSecondStartHandsOverAndExits()
