@@ -37,7 +37,8 @@ Inspection inspect(const QString &path)
     if (bytes.size() > SettingsFile::maximumSize)
         return {FileState::damaged, QStringLiteral("larger than %1 bytes").arg(SettingsFile::maximumSize)};
     QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(bytes);
+    // The decoder is lazy: only converting its result runs it.
+    [[maybe_unused]] const QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return {FileState::damaged, QStringLiteral("not UTF-8 text")};
     return {};
