@@ -366,6 +366,21 @@ private Q_SLOTS:
         m_runningGap.reset();
     }
 
+    // Last: it takes the desktop down.
+    void quitsWhenTheDisplayGoesAway()
+    {
+        QVERIFY(startPanemaker(0));
+        QProcess *running = m_panemaker;
+        ::kill(pid_t(m_desktop->processIds().first()), SIGTERM); // the X server
+        QVERIFY(running->waitForFinished(10000));
+        readLines();
+        QCOMPARE(running->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(running->exitCode(), 1);
+        QVERIFY(m_lines.contains(u"Lost the connection to the X display; quitting"_s));
+        m_panemaker = nullptr;
+        m_runningGap.reset();
+    }
+
     void saysSoWithoutADisplay()
     {
         QProcess lone;

@@ -3,6 +3,7 @@
 #include "desktop/TestDesktop.h"
 #include "platform/x11/X11Applications.h"
 #include "platform/x11/X11Displays.h"
+#include "platform/x11/X11System.h"
 #include "platform/x11/X11Windows.h"
 #include "support/Printing.h"
 
@@ -10,6 +11,8 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <csignal>
 
 #include <xcb/xcb_ewmh.h>
 
@@ -324,6 +327,15 @@ private Q_SLOTS:
         QCOMPARE(m_displays->screens().size(), 1);
         QVERIFY(xrandr({u"--setmonitor"_s, u"RIGHT"_s, u"1920/508x1080/286+1440+0"_s, u"none"_s}));
         QVERIFY(m_desktop->waitUntil([&] { return m_displays->screens().size() == 2; }));
+    }
+
+    // Last: it takes the window manager down.
+    void windowsCanBeMovedOnlyWhileAWindowManagerRuns()
+    {
+        X11System system(*m_x);
+        QVERIFY(system.isAccessTrusted());
+        ::kill(pid_t(m_desktop->processIds().at(1)), SIGKILL); // openbox, started after the server
+        QVERIFY(m_desktop->waitUntil([&] { return !system.isAccessTrusted(); }));
     }
 };
 
