@@ -46,20 +46,9 @@ void quitOnTerminationSignals(QCoreApplication &app)
     sigaction(SIGINT, &action, nullptr);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// Wires the program over an open X connection and runs the event loop.
+int run(QApplication &app, x11::XConnection &x)
 {
-    // Qt would abort without a display; say it in one line instead.
-    QString error;
-    if (!x11::XConnection::open({}, &error)) {
-        std::fprintf(stderr, "panemaker: %s\n", qPrintable(error));
-        return 1;
-    }
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("Panemaker"));
-
     const QString display = qEnvironmentVariable("DISPLAY");
     SingleInstance instance(display);
     if (instance.handOver()) {
@@ -69,22 +58,18 @@ int main(int argc, char **argv)
     if (!instance.listen())
         Log::error(QStringLiteral("Couldn't listen for later starts; another start will run a second copy"));
 
-    std::unique_ptr<x11::XConnection> x = x11::XConnection::open({}, &error);
-    if (!x) {
-        std::fprintf(stderr, "panemaker: %s\n", qPrintable(error));
-        return 1;
-    }
-    QObject::connect(x.get(), &x11::XConnection::connectionLost, &app, [] {
+    x.deliverEvents();
+    QObject::connect(&x, &x11::XConnection::connectionLost, &app, [] {
         Log::error(QStringLiteral("Lost the connection to the X display; quitting"));
         QCoreApplication::exit(1);
     });
-    x11::X11Displays displays(*x);
-    x11::X11Windows windows(*x, displays);
-    x11::X11Applications applications(*x, windows);
+    x11::X11Displays displays(x);
+    x11::X11Windows windows(x, displays);
+    x11::X11Applications applications(x, windows);
     x11::X11StageManager stageManager;
     const UsableArea usableArea(displays, stageManager);
-    x11::X11System system(*x);
-    x11::X11HotKeys hotKeys(*x);
+    x11::X11System system(x);
+    x11::X11HotKeys hotKeys(x);
 
     const QString bundle = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).canonicalPath();
     AppDelegate delegate(Preferences::shared(),
@@ -93,4 +78,23 @@ int main(int argc, char **argv)
     quitOnTerminationSignals(app);
     delegate.applicationDidFinishLaunching();
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Connecting first: Qt would abort without a display, and this says it in one line instead.
+    QString error;
+    std::unique_ptr<x11::XConnection> x = x11::XConnection::open({}, &error);
+    if (!x) {
+        std::fprintf(stderr, "panemaker: %s\n", qPrintable(error));
+        return 1;
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Panemaker"));
+    const int status = run(app, *x);
+    x.reset(); // its socket notifier must go while the application still exists
+    return status;
 }

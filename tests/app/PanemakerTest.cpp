@@ -289,15 +289,11 @@ private Q_SLOTS:
     void shortcutsSurviveALayoutSwitch()
     {
         QVERIFY(startPanemaker(0));
-        QProcess setxkbmap;
-        setxkbmap.setProcessEnvironment(m_desktop->environment());
-        setxkbmap.start(u"setxkbmap"_s, {u"-layout"_s, u"de"_s});
-        QVERIFY(setxkbmap.waitForFinished(10000) && setxkbmap.exitCode() == 0);
+        QVERIFY(m_desktop->run(u"setxkbmap"_s, {u"-layout"_s, u"de"_s}));
         const xcb_window_t window = openActive({u"x=100"_s, u"y=100"_s, u"w=400"_s, u"h=300"_s});
         QVERIFY(press(SnapAction::topHalf));
         QVERIFY2(landsAt(window, Rect{0, 0, 1440, 450}), qPrintable(describe(window)));
-        setxkbmap.start(u"setxkbmap"_s, {u"-layout"_s, u"us"_s});
-        QVERIFY(setxkbmap.waitForFinished(10000) && setxkbmap.exitCode() == 0);
+        QVERIFY(m_desktop->run(u"setxkbmap"_s, {u"-layout"_s, u"us"_s}));
     }
 
     void combinationsHeldElsewhereAreReportedAndTheRestWork()
@@ -324,18 +320,9 @@ private Q_SLOTS:
     void displayChangesAreNoticed()
     {
         QVERIFY(startPanemaker(0));
-        const auto xrandr = [&](const QStringList &arguments) {
-            QProcess process;
-            process.setProcessEnvironment(m_desktop->environment());
-            process.start(u"xrandr"_s, arguments);
-            return process.waitForFinished(10000) && process.exitCode() == 0;
-        };
-        // Switching the output off and on is what the server announces, as for a display unplugged.
-        QVERIFY(xrandr({u"--delmonitor"_s, u"RIGHT"_s}));
-        xrandr({u"--output"_s, u"screen"_s, u"--off"_s});
-        QVERIFY(xrandr({u"--output"_s, u"screen"_s, u"--auto"_s}));
+        QVERIFY(m_desktop->unplugRightMonitor());
         QVERIFY(waitForLine(u"Displays changed: 1 now"_s));
-        QVERIFY(xrandr({u"--setmonitor"_s, u"RIGHT"_s, u"1920/508x1080/286+1440+0"_s, u"none"_s}));
+        QVERIFY(m_desktop->plugInRightMonitor());
         const xcb_window_t window = openActive({u"x=100"_s, u"y=100"_s, u"w=400"_s, u"h=300"_s});
         const Rect start = fromQRect(*m_desktop->outerFrame(window));
         QVERIFY(press(SnapAction::nextDisplay));

@@ -266,27 +266,51 @@ bool TestDesktop::startServer(QString *error)
     return true;
 }
 
+bool TestDesktop::run(const QString &program, const QStringList &arguments, QString *error)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.setChildProcessModifier([parent = getpid()] { dieWithParent(parent); });
+    process.start(program, arguments);
+    if (!process.waitForFinished(startTimeoutMs) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished();
+        fail(error, QStringLiteral("%1 %2 failed: %3 %4")
+                        .arg(program, arguments.join(u' '), process.errorString(), outputOf(process)));
+        return false;
+    }
+    return true;
+}
+
+bool TestDesktop::unplugRightMonitor()
+{
+    const QString xrandr = QStringLiteral("xrandr");
+    if (!run(xrandr, {QStringLiteral("--delmonitor"), QStringLiteral("RIGHT")}))
+        return false;
+    // Redefining monitors sends no event; switching the output off and on again does, as
+    // unplugging a display would. Switching it off reports a failure but takes effect.
+    run(xrandr, {QStringLiteral("--output"), QStringLiteral("screen"), QStringLiteral("--off")});
+    return run(xrandr, {QStringLiteral("--output"), QStringLiteral("screen"), QStringLiteral("--auto")});
+}
+
+bool TestDesktop::plugInRightMonitor(QString *error)
+{
+    return run(QStringLiteral("xrandr"),
+               {QStringLiteral("--setmonitor"), QStringLiteral("RIGHT"), QStringLiteral("1920/508x1080/286+1440+0"),
+                QStringLiteral("none")},
+               error);
+}
+
 bool TestDesktop::setUpMonitors(QString *error)
 {
     // Naming the real output ("screen" in Xvfb) in the first monitor removes the automatic whole-screen one.
-    const QList<QStringList> commands{{QStringLiteral("--setmonitor"), QStringLiteral("*LEFT"),
-                                       QStringLiteral("1440/381x900/238+0+0"), QStringLiteral("screen")},
-                                      {QStringLiteral("--setmonitor"), QStringLiteral("RIGHT"),
-                                       QStringLiteral("1920/508x1080/286+1440+0"), QStringLiteral("none")}};
-    for (const QStringList &arguments : commands) {
-        QProcess xrandr;
-        xrandr.setProcessEnvironment(environment());
-        xrandr.setChildProcessModifier([parent = getpid()] { dieWithParent(parent); });
-        xrandr.start(QStringLiteral("xrandr"), arguments);
-        if (!xrandr.waitForFinished(startTimeoutMs) || xrandr.exitStatus() != QProcess::NormalExit
-            || xrandr.exitCode() != 0) {
-            xrandr.kill();
-            xrandr.waitForFinished();
-            fail(error, QStringLiteral("xrandr %1 failed: %2 %3")
-                            .arg(arguments.join(u' '), xrandr.errorString(), outputOf(xrandr)));
-            return false;
-        }
-    }
+    if (!run(QStringLiteral("xrandr"),
+             {QStringLiteral("--setmonitor"), QStringLiteral("*LEFT"), QStringLiteral("1440/381x900/238+0+0"),
+              QStringLiteral("screen")},
+             error)
+        || !plugInRightMonitor(error))
+        return false;
     const auto monitors =
         owned(xcb_randr_get_monitors_reply(m_connection, xcb_randr_get_monitors(m_connection, m_root, 1), nullptr));
     if (!monitors || monitors->nMonitors != 2) {

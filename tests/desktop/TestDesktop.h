@@ -73,6 +73,11 @@ public:
 
     // A process in the desktop's environment that dies with the test and ends with the desktop.
     QProcess *startProcess(const QString &program, const QStringList &arguments, QString *error = nullptr);
+    // Runs a short command in the desktop's environment to its end; true when it succeeded.
+    bool run(const QString &program, const QStringList &arguments, QString *error = nullptr);
+    // Takes RIGHT away the way a display is unplugged (the server announces the change), and back.
+    bool unplugRightMonitor();
+    bool plugInRightMonitor(QString *error = nullptr);
     // A running panemaker-test-client, owned by the desktop; nothing when it cannot start.
     TestClient *startClient(QString *error = nullptr);
     // Every process started so far (Xvfb, Openbox, clients ...).

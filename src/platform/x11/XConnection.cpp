@@ -65,17 +65,8 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &displayName, QS
     xcb_change_window_attributes(connection->m_connection, connection->root(), XCB_CW_EVENT_MASK, &rootEvents);
     xcb_flush(connection->m_connection);
 
-    XConnection *self = connection.get();
-    if (QCoreApplication::instance()) {
-        self->m_notifier =
-            new QSocketNotifier(xcb_get_file_descriptor(self->m_connection), QSocketNotifier::Read, self);
-        QObject::connect(self->m_notifier, &QSocketNotifier::activated, self, [self] { self->dispatchEvents(true); });
-        // Waiting for a reply can pull events off the socket into xcb's queue, where the
-        // notifier cannot see them: drain that queue whenever the main loop is about to sleep.
-        if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(self->thread()))
-            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, self,
-                             [self] { self->dispatchEvents(false); });
-    }
+    if (QCoreApplication::instance())
+        connection->deliverEvents();
     return connection;
 }
 
@@ -108,6 +99,18 @@ bool XConnection::isKeyboardChange(const xcb_generic_event_t *event) const
     // Every XKB event has the one response type; the byte after it tells which event it is.
     return m_xkbEventBase && type == m_xkbEventBase
            && (event->pad0 == XCB_XKB_NEW_KEYBOARD_NOTIFY || event->pad0 == XCB_XKB_MAP_NOTIFY);
+}
+
+void XConnection::deliverEvents()
+{
+    if (m_notifier)
+        return;
+    m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] { dispatchEvents(true); });
+    // Waiting for a reply can pull events off the socket into xcb's queue, where the notifier
+    // cannot see them: drain that queue whenever the main loop is about to sleep.
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { dispatchEvents(false); });
 }
 
 XConnection::~XConnection()

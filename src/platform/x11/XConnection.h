@@ -49,7 +49,10 @@ public:
     using EventHandler = std::function<void(const xcb_generic_event_t *)>;
 
     // Connects to the named display ($DISPLAY when empty); nothing, with the reason, when it can't.
+    // Events are delivered at once when the application object exists, else after deliverEvents().
     static std::unique_ptr<XConnection> open(const QByteArray &displayName, QString *error);
+    // Starts handing out events on the main thread's event loop; needs the application object.
+    void deliverEvents();
     ~XConnection() override;
 
     xcb_connection_t *xcb() const { return m_connection; }

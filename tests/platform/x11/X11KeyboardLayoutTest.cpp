@@ -3,7 +3,6 @@
 #include "desktop/TestDesktop.h"
 #include "platform/x11/KeyTable.h"
 
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -72,9 +71,7 @@ class X11KeyboardLayoutTest : public QObject {
 
     bool setLayouts(const QString &layouts)
     {
-        QProcess *process = m_desktop->startProcess(u"setxkbmap"_s, {u"-layout"_s, layouts});
-        if (!process || !process->waitForFinished() || process->exitStatus() != QProcess::NormalExit
-            || process->exitCode() != 0)
+        if (!m_desktop->run(u"setxkbmap"_s, {u"-layout"_s, layouts}))
             return false;
         m_layouts = layouts;
         return true;

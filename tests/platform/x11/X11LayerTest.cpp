@@ -8,7 +8,6 @@
 #include "support/Printing.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -312,20 +311,10 @@ private Q_SLOTS:
     void monitorChangesAreAnnounced()
     {
         QSignalSpy changed(m_displays.get(), &Displays::changed);
-        const auto xrandr = [&](const QStringList &arguments) {
-            QProcess process;
-            process.setProcessEnvironment(m_desktop->environment());
-            process.start(u"xrandr"_s, arguments);
-            return process.waitForFinished(10000) && process.exitCode() == 0;
-        };
-        // Redefining monitors sends no event; switching the output off and on again does,
-        // as unplugging and plugging in a display would.
-        QVERIFY(xrandr({u"--delmonitor"_s, u"RIGHT"_s}));
-        xrandr({u"--output"_s, u"screen"_s, u"--off"_s});
-        QVERIFY(xrandr({u"--output"_s, u"screen"_s, u"--auto"_s}));
+        QVERIFY(m_desktop->unplugRightMonitor());
         QVERIFY(m_desktop->waitUntil([&] { return changed.count() > 0; }));
         QCOMPARE(m_displays->screens().size(), 1);
-        QVERIFY(xrandr({u"--setmonitor"_s, u"RIGHT"_s, u"1920/508x1080/286+1440+0"_s, u"none"_s}));
+        QVERIFY(m_desktop->plugInRightMonitor());
         QVERIFY(m_desktop->waitUntil([&] { return m_displays->screens().size() == 2; }));
     }
 
