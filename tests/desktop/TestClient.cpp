@@ -15,6 +15,8 @@
 //       override=1             override-redirect (never managed)
 //       color=RRGGBB           background
 //   destroy NAME               -> destroyed NAME
+//   configure NAME x y w h     -> configured NAME   (moves and resizes the window itself, as panels do)
+//   strut NAME l,r,t,b[,...]   -> strut NAME        (replaces the struts, as the strut= option sets them)
 //   state NAME                 -> state NAME x y w h   (root coordinates, as the server reports them)
 //   quit                       -> exits without answering; so does end of input
 // A bad command answers "error TEXT". A window closed by the window manager is destroyed silently.
@@ -175,7 +177,8 @@ private:
         try {
             if (words[0] == "quit")
                 return false;
-            if (words[0] != "open" && words[0] != "destroy" && words[0] != "state")
+            if (words[0] != "open" && words[0] != "destroy" && words[0] != "state" && words[0] != "configure"
+                && words[0] != "strut")
                 throw Error("unknown command " + words[0]);
             if (words.size() < 2)
                 throw Error("missing window name");
@@ -194,6 +197,14 @@ private:
                 m_windows.erase(name);
                 roundTrip();
                 answer("destroyed " + name);
+            } else if (words[0] == "configure") {
+                configure(windowNamed(name), {words.begin() + 2, words.end()});
+                answer("configured " + name);
+            } else if (words[0] == "strut") {
+                const Options options = parseOptions({"strut=" + (words.size() > 2 ? words[2] : std::string())});
+                setStrut(windowNamed(name), options.strut);
+                roundTrip();
+                answer("strut " + name);
             } else {
                 answer("state " + name + " " + state(windowNamed(name)));
             }
@@ -331,11 +342,8 @@ private:
         }
         if (options.transientFor != XCB_WINDOW_NONE)
             xcb_icccm_set_wm_transient_for(m_connection, window, options.transientFor);
-        if (!options.strut.empty()) {
-            setProperty(window, "_NET_WM_STRUT", XCB_ATOM_CARDINAL, 32, options.strut.data(), 4);
-            if (options.strut.size() == 12)
-                setProperty(window, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL, 32, options.strut.data(), 12);
-        }
+        if (!options.strut.empty())
+            setStrut(window, options.strut);
         if (!options.gtkExtents.empty())
             setProperty(window, "_GTK_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 32, options.gtkExtents.data(), 4);
 
@@ -351,6 +359,33 @@ private:
 
         xcb_map_window(m_connection, window);
         return window;
+    }
+
+    void setStrut(xcb_window_t window, const std::vector<uint32_t> &strut)
+    {
+        setProperty(window, "_NET_WM_STRUT", XCB_ATOM_CARDINAL, 32, strut.data(), 4);
+        if (strut.size() == 12)
+            setProperty(window, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL, 32, strut.data(), 12);
+        else
+            xcb_delete_property(m_connection, window, atom("_NET_WM_STRUT_PARTIAL"));
+    }
+
+    void configure(xcb_window_t window, const std::vector<std::string> &words)
+    {
+        std::vector<uint32_t> values;
+        for (const std::string &word : words) {
+            const std::optional<long> value = parseNumber(word);
+            if (!value || *value < SHRT_MIN || *value > SHRT_MAX)
+                throw Error("bad number " + word);
+            values.push_back(uint32_t(int32_t(*value)));
+        }
+        if (values.size() != 4)
+            throw Error("configure needs x y w h");
+        xcb_configure_window(m_connection, window,
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
+                                 | XCB_CONFIG_WINDOW_HEIGHT,
+                             values.data());
+        roundTrip();
     }
 
     std::string state(xcb_window_t window)

@@ -3,6 +3,8 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -96,6 +98,19 @@ std::optional<xcb_window_t> TestClient::open(const QString &name, const QStringL
     return window;
 }
 
+std::optional<xcb_window_t> TestClient::openActive(const QString &name, const QStringList &options)
+{
+    const std::optional<xcb_window_t> window = open(name, options);
+    if (!window)
+        return std::nullopt;
+    m_desktop.activate(*window);
+    if (!TestDesktop::waitUntil([&] { return m_desktop.activeWindow() == window; })) {
+        m_lastError = QStringLiteral("window %1 did not become active").arg(name);
+        return std::nullopt;
+    }
+    return window;
+}
+
 bool TestClient::destroy(const QString &name)
 {
     if (request(QStringLiteral("destroy ") + name) != QStringLiteral("destroyed ") + name)
@@ -115,7 +130,17 @@ qint64 TestClient::pid() const
     return m_process.processId();
 }
 
-TestDesktop::TestDesktop()
+std::optional<TestDesktop::Session> TestDesktop::sessionNamed(const QString &name)
+{
+    static const QHash<QString, Session> sessions{{QStringLiteral("openbox"), Session::openbox},
+                                                  {QStringLiteral("openbox-tint2"), Session::openboxWithTint2},
+                                                  {QStringLiteral("fluxbox"), Session::fluxbox},
+                                                  {QStringLiteral("icewm"), Session::icewm}};
+    const auto found = sessions.constFind(name);
+    return found == sessions.cend() ? std::nullopt : std::optional(*found);
+}
+
+TestDesktop::TestDesktop(Session session) : m_session(session)
 {
     for (const char *directory : {"config", "cache", "data", "state"})
         QDir(m_home.path()).mkpath(QString::fromLatin1(directory));
@@ -320,17 +345,47 @@ bool TestDesktop::setUpMonitors(QString *error)
     return true;
 }
 
+bool TestDesktop::installConfig(const QString &file, const QString &pathInHome, QString *error)
+{
+    const QString target = m_home.filePath(pathInHome);
+    QDir().mkpath(QFileInfo(target).path());
+    if (!QFile::copy(QStringLiteral(PANEMAKER_DESKTOP_CONFIG "/") + file, target)) {
+        fail(error, QStringLiteral("cannot copy %1 to %2").arg(file, target));
+        return false;
+    }
+    return true;
+}
+
 bool TestDesktop::startWindowManager(QString *error)
 {
-    QProcess *openbox = startProcess(QStringLiteral("openbox"),
-                                     {QStringLiteral("--config-file"), QStringLiteral(PANEMAKER_OPENBOX_RC)}, error);
-    if (!openbox)
+    QString program;
+    QStringList arguments;
+    switch (m_session) {
+    case Session::openbox:
+    case Session::openboxWithTint2:
+        program = QStringLiteral("openbox");
+        arguments = {QStringLiteral("--config-file"), QStringLiteral(PANEMAKER_DESKTOP_CONFIG "/openbox-rc.xml")};
+        break;
+    case Session::fluxbox:
+        // Fluxbox writes the rest of its configuration next to the keys at its first start.
+        if (!installConfig(QStringLiteral("fluxbox-keys"), QStringLiteral(".fluxbox/keys"), error))
+            return false;
+        program = QStringLiteral("fluxbox");
+        break;
+    case Session::icewm:
+        if (!installConfig(QStringLiteral("icewm-preferences"), QStringLiteral(".icewm/preferences"), error))
+            return false;
+        program = QStringLiteral("icewm");
+        break;
+    }
+    QProcess *windowManager = startProcess(program, arguments, error);
+    if (!windowManager)
         return false;
     const QDeadlineTimer deadline(startTimeoutMs);
-    const bool announced =
-        waitUntil([&] { return windowManagerReady() || openbox->state() != QProcess::Running; }, startTimeoutMs);
-    if (!announced || openbox->state() != QProcess::Running || !manageProbe(deadline)) {
-        fail(error, QStringLiteral("Openbox did not start managing: ") + outputOf(*openbox));
+    const bool announced = waitUntil(
+        [&] { return windowManagerReady() || windowManager->state() != QProcess::Running; }, startTimeoutMs);
+    if (!announced || windowManager->state() != QProcess::Running || !manageProbe(deadline)) {
+        fail(error, QStringLiteral("%1 did not start managing: %2").arg(program, outputOf(*windowManager)));
         return false;
     }
     m_syncConnection = xcb_connect(m_displayName.toLocal8Bit().constData(), nullptr);
@@ -342,26 +397,67 @@ bool TestDesktop::startWindowManager(QString *error)
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(m_syncConnection, XCB_COPY_FROM_PARENT, m_syncWindow, m_root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-    if (!syncWindowManager()) {
-        fail(error, QStringLiteral("Openbox does not answer frame extent requests"));
+    if (m_session == Session::fluxbox && !manageOutOfSight(m_syncWindow, deadline)) {
+        fail(error, QStringLiteral("fluxbox did not manage the sync window"));
         return false;
     }
-    return true;
+    if (!syncWindowManager()) {
+        fail(error, program + QStringLiteral(" does not answer frame extent requests"));
+        return false;
+    }
+    return startPanel(windowManager, error);
+}
+
+bool TestDesktop::startPanel(QProcess *windowManager, QString *error)
+{
+    if (m_session == Session::openbox)
+        return true;
+    int panels = 1;
+    if (m_session == Session::openboxWithTint2) {
+        if (!startProcess(QStringLiteral("tint2"),
+                          {QStringLiteral("-c"), QStringLiteral(PANEMAKER_DESKTOP_CONFIG "/tint2rc")}, error))
+            return false;
+        panels = 2;
+    }
+    // A panel has its place once the window manager's work area leaves it out; tint2's are managed docks.
+    const auto placed = [&] {
+        const auto area = cardinals(m_root, atom("_NET_WORKAREA"), XCB_ATOM_CARDINAL);
+        const bool reserved = area && area->size() >= 4 && QRect(int((*area)[0]), int((*area)[1]), int((*area)[2]),
+                                                                 int((*area)[3])) != QRect(0, 0, 3360, 1080);
+        return reserved && (m_session != Session::openboxWithTint2 || clientList().size() == panels);
+    };
+    if (!waitUntil(placed, startTimeoutMs) || windowManager->state() != QProcess::Running) {
+        fail(error, QStringLiteral("the panel took no place"));
+        return false;
+    }
+    return syncWindowManager();
 }
 
 bool TestDesktop::syncWindowManager(int timeoutMs)
 {
-    // Openbox answers _NET_REQUEST_FRAME_EXTENTS by setting the property; the request reaches it after every
-    // event the server generated before, and it handles its events in order.
+    // The window manager answers a request about the sync window by setting one of its properties; the request
+    // reaches it after every event the server generated before, and it handles its events in order. Most answer
+    // _NET_REQUEST_FRAME_EXTENTS; Fluxbox answers it for no window, but moves its out-of-sight sync window
+    // between its last two workspaces when asked.
     if (!m_syncConnection)
         return false;
-    const xcb_atom_t extents = atom("_NET_FRAME_EXTENTS");
-    xcb_delete_property(m_syncConnection, m_syncWindow, extents);
+    while (xcb_generic_event_t *stale = xcb_poll_for_event(m_syncConnection))
+        std::free(stale);
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = m_syncWindow;
-    message.type = atom("_NET_REQUEST_FRAME_EXTENTS");
+    xcb_atom_t answer = XCB_ATOM_NONE;
+    if (m_session == Session::fluxbox) {
+        answer = atom("_NET_WM_DESKTOP");
+        message.type = answer;
+        m_syncDesktop = m_syncDesktop == m_lastDesktop ? m_lastDesktop - 1 : m_lastDesktop;
+        message.data.data32[0] = m_syncDesktop;
+        message.data.data32[1] = 2;
+    } else {
+        answer = atom("_NET_FRAME_EXTENTS");
+        message.type = atom("_NET_REQUEST_FRAME_EXTENTS");
+    }
     xcb_send_event(m_syncConnection, 0, m_root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char *>(&message));
@@ -371,7 +467,7 @@ bool TestDesktop::syncWindowManager(int timeoutMs)
     while (true) {
         while (xcb_generic_event_t *event = xcb_poll_for_event(m_syncConnection)) {
             const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
-            const bool answered = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->atom == extents
+            const bool answered = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->atom == answer
                                   && change->state == XCB_PROPERTY_NEW_VALUE;
             std::free(event);
             if (answered)
@@ -387,8 +483,8 @@ bool TestDesktop::syncWindowManager(int timeoutMs)
 bool TestDesktop::manageProbe(const QDeadlineTimer &deadline)
 {
     // Openbox announces itself before it finishes starting and drops map requests that arrive in between, so
-    // the first window of a test could stay unmapped for ever. Only a window it really manages proves it ready;
-    // the probe is mapped again until one is.
+    // the first window of a test could stay unmapped for ever. Only a window the window manager really manages
+    // proves it ready; the probe is mapped again until one is.
     const xcb_window_t probe = xcb_generate_id(m_connection);
     xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, probe, m_root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       XCB_COPY_FROM_PARENT, 0, nullptr);
@@ -401,6 +497,20 @@ bool TestDesktop::manageProbe(const QDeadlineTimer &deadline)
     xcb_destroy_window(m_connection, probe);
     sync();
     return managed && waitUntil([&] { return clientList().isEmpty(); }, int(deadline.remainingTime()));
+}
+
+bool TestDesktop::manageOutOfSight(xcb_window_t window, const QDeadlineTimer &deadline)
+{
+    // Managed on the last workspace, where no test looks.
+    const auto count = cardinals(m_root, atom("_NET_NUMBER_OF_DESKTOPS"), XCB_ATOM_CARDINAL);
+    if (!count || count->empty() || count->front() < 2)
+        return false;
+    m_lastDesktop = m_syncDesktop = count->front() - 1;
+    xcb_change_property(m_syncConnection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL,
+                        32, 1, &m_lastDesktop);
+    xcb_map_window(m_syncConnection, window);
+    xcb_flush(m_syncConnection);
+    return waitUntil([&] { return isManaged(window); }, int(deadline.remainingTime()));
 }
 
 bool TestDesktop::windowManagerReady()
@@ -459,6 +569,19 @@ std::optional<QRect> TestDesktop::outerFrame(xcb_window_t client)
     if (!geometry || !extents)
         return std::nullopt;
     return geometry->marginsAdded(*extents);
+}
+
+bool TestDesktop::frameBecomes(xcb_window_t client, const QRect &expected, int tolerance, int timeoutMs)
+{
+    return waitUntil(
+        [&] {
+            const std::optional<QRect> frame = outerFrame(client);
+            return frame && std::abs(frame->x() - expected.x()) <= tolerance
+                   && std::abs(frame->y() - expected.y()) <= tolerance
+                   && std::abs(frame->width() - expected.width()) <= tolerance
+                   && std::abs(frame->height() - expected.height()) <= tolerance;
+        },
+        timeoutMs);
 }
 
 QList<xcb_window_t> TestDesktop::clientList()

@@ -1,4 +1,5 @@
-// TestDesktop: a private Xvfb with two RandR monitors and Openbox, for integration tests; TestClient drives windows.
+// TestDesktop: a private Xvfb with two RandR monitors and a window manager, for integration tests; TestClient
+// drives windows.
 #pragma once
 
 #include <QDeadlineTimer>
@@ -33,8 +34,10 @@ public:
     TestClient &operator=(const TestClient &) = delete;
 
     // Opens a window (options as the client program documents, e.g. "x=100", "title=My%20title") and, unless
-    // it is override-redirect, waits until Openbox manages it and it is viewable.
+    // it is override-redirect, waits until the window manager manages it and it is viewable.
     std::optional<xcb_window_t> open(const QString &name, const QStringList &options = {});
+    // Opens a window as open() does and makes it the active one.
+    std::optional<xcb_window_t> openActive(const QString &name, const QStringList &options = {});
     bool destroy(const QString &name);
     std::optional<xcb_window_t> window(const QString &name) const;
     // Sends one command line and returns the answer line, or nothing when none came in time.
@@ -54,14 +57,24 @@ private:
 
 class TestDesktop final {
 public:
-    TestDesktop();
+    // The window managers, with their panels, that a desktop can run. Each binds none of the keys tests press.
+    enum class Session {
+        openbox,          // no panel
+        openboxWithTint2, // a 30 px tint2 task bar at the bottom of each monitor
+        fluxbox,          // its stock toolbar at the bottom of the primary monitor
+        icewm,            // its stock taskbar at the bottom of the primary monitor
+    };
+    // "openbox", "openbox-tint2", "fluxbox" or "icewm".
+    static std::optional<Session> sessionNamed(const QString &name);
+
+    explicit TestDesktop(Session session = Session::openbox);
     // Ends every process it started and waits for them.
     ~TestDesktop();
     TestDesktop(const TestDesktop &) = delete;
     TestDesktop &operator=(const TestDesktop &) = delete;
 
     // Starts Xvfb, makes the monitors LEFT (primary, 1440×900 at 0,0) and RIGHT (1920×1080 at 1440,0), starts
-    // Openbox and waits until it manages the screen.
+    // the session's window manager and panel, and waits until windows are managed and the panel has its place.
     bool start(QString *error);
 
     QString displayName() const { return m_displayName; }
@@ -80,25 +93,27 @@ public:
     bool plugInRightMonitor(QString *error = nullptr);
     // A running panemaker-test-client, owned by the desktop; nothing when it cannot start.
     TestClient *startClient(QString *error = nullptr);
-    // Every process started so far (Xvfb, Openbox, clients ...).
+    // Every process started so far (Xvfb, the window manager, clients ...).
     QList<qint64> processIds() const;
 
     xcb_atom_t atom(const char *name);
     std::optional<QRect> clientGeometry(xcb_window_t client);
     std::optional<QMargins> frameExtents(xcb_window_t client);
-    // The visible frame Openbox draws: the client grown by _NET_FRAME_EXTENTS.
+    // The visible frame the window manager draws: the client grown by _NET_FRAME_EXTENTS.
     std::optional<QRect> outerFrame(xcb_window_t client);
+    // Waits until the window's outer frame is the expected one, each number within the tolerance.
+    bool frameBecomes(xcb_window_t client, const QRect &expected, int tolerance = 0, int timeoutMs = 3000);
     QList<xcb_window_t> clientList();
     bool isManaged(xcb_window_t client);
     bool isViewable(xcb_window_t window);
     std::optional<xcb_window_t> activeWindow();
     void activate(xcb_window_t window);
 
-    // Returns once Openbox has handled every event the server sent it before the call: Openbox can miss a
-    // drag whose motion reaches it together with the button press, for one.
+    // Returns once the window manager has handled every event the server sent it before the call: Openbox can
+    // miss a drag whose motion reaches it together with the button press, for one.
     bool syncWindowManager(int timeoutMs = 2000);
 
-    // XTEST input; each call returns once the server and Openbox have processed it.
+    // XTEST input; each call returns once the server and the window manager have processed it.
     void movePointer(int x, int y);
     void pressButton(int button = 1);
     void releaseButton(int button = 1);
@@ -114,19 +129,24 @@ private:
     bool startServer(QString *error);
     bool setUpMonitors(QString *error);
     bool startWindowManager(QString *error);
+    bool startPanel(QProcess *windowManager, QString *error);
+    bool installConfig(const QString &file, const QString &pathInHome, QString *error);
     bool windowManagerReady();
     bool manageProbe(const QDeadlineTimer &deadline);
+    bool manageOutOfSight(xcb_window_t window, const QDeadlineTimer &deadline);
     std::optional<std::vector<uint32_t>> cardinals(xcb_window_t window, xcb_atom_t property, xcb_atom_t type);
     void fakeInput(uint8_t type, uint8_t detail);
     void sync();
     void syncInput();
 
+    Session m_session;
     QTemporaryDir m_home;
     QString m_displayName;
     xcb_connection_t *m_connection = nullptr;
     // Its own connection, so that waiting for the answer never swallows events the test waits for.
     xcb_connection_t *m_syncConnection = nullptr;
     xcb_window_t m_syncWindow = XCB_WINDOW_NONE;
+    uint32_t m_lastDesktop = 0, m_syncDesktop = 0; // where the sync window is, on Fluxbox
     xcb_window_t m_root = XCB_WINDOW_NONE;
     xcb_key_symbols_t *m_keySymbols = nullptr;
     QProcess *m_server = nullptr;

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 namespace panemaker::x11 {
 
@@ -77,52 +76,17 @@ std::optional<Extents> extents(const std::optional<PropertyValue> &value)
     return Extents{coordinate(v[0]), coordinate(v[1]), coordinate(v[2]), coordinate(v[3])};
 }
 
-std::optional<Strut> strut(const std::optional<PropertyValue> &partial, const std::optional<PropertyValue> &plain)
+std::optional<Strut> partialStrut(const std::optional<PropertyValue> &value)
 {
-    constexpr int wholeEdge = int(coordinateLimit);
-    if (const auto v = cardinals(partial, XCB_ATOM_CARDINAL, 12); v && v->size() == 12) {
-        Strut s;
-        int *fields[] = {&s.left,        &s.right,     &s.top,       &s.bottom,  &s.leftStartY,   &s.leftEndY,
-                         &s.rightStartY, &s.rightEndY, &s.topStartX, &s.topEndX, &s.bottomStartX, &s.bottomEndX};
-        for (std::size_t i = 0; i < 12; ++i)
-            *fields[i] = coordinate((*v)[i]);
-        return s;
-    }
-    if (const auto v = cardinals(plain, XCB_ATOM_CARDINAL, 4); v && v->size() == 4) {
-        return Strut{coordinate((*v)[0]),
-                     coordinate((*v)[1]),
-                     coordinate((*v)[2]),
-                     coordinate((*v)[3]),
-                     0,
-                     wholeEdge,
-                     0,
-                     wholeEdge,
-                     0,
-                     wholeEdge,
-                     0,
-                     wholeEdge};
-    }
-    return std::nullopt;
-}
-
-std::vector<QRect> Strut::reservedAreas(QSize screen) const
-{
-    // Start and end are inclusive, as window managers read them.
-    const auto span = [](int start, int end) { return std::pair(start, std::max(start, end) + 1 - start); };
-    std::vector<QRect> areas;
-    const auto add = [&](const QRect &r) {
-        if (!r.isEmpty())
-            areas.push_back(r);
-    };
-    auto [ly, lh] = span(leftStartY, leftEndY);
-    add(QRect(0, ly, left, lh));
-    auto [ry, rh] = span(rightStartY, rightEndY);
-    add(QRect(screen.width() - right, ry, right, rh));
-    auto [tx, tw] = span(topStartX, topEndX);
-    add(QRect(tx, 0, tw, top));
-    auto [bx, bw] = span(bottomStartX, bottomEndX);
-    add(QRect(bx, screen.height() - bottom, bw, bottom));
-    return areas;
+    const auto v = cardinals(value, XCB_ATOM_CARDINAL, 12);
+    if (!v || v->size() != 12)
+        return std::nullopt;
+    Strut s;
+    int *fields[] = {&s.left,        &s.right,     &s.top,       &s.bottom,  &s.leftStartY,   &s.leftEndY,
+                     &s.rightStartY, &s.rightEndY, &s.topStartX, &s.topEndX, &s.bottomStartX, &s.bottomEndX};
+    for (std::size_t i = 0; i < 12; ++i)
+        *fields[i] = coordinate((*v)[i]);
+    return s;
 }
 
 std::optional<QString> text(const std::optional<PropertyValue> &value, xcb_atom_t utf8StringAtom)

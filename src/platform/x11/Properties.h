@@ -26,7 +26,8 @@ struct PropertyValue {
     static std::optional<PropertyValue> fromReply(const xcb_get_property_reply_t *reply);
 };
 
-// Distances from a window's edges, as in _NET_FRAME_EXTENTS and _GTK_FRAME_EXTENTS.
+// Left, right, top, bottom: distances from a window's edges (_NET_FRAME_EXTENTS,
+// _GTK_FRAME_EXTENTS), or what a legacy _NET_WM_STRUT reserves along the screen's edges.
 struct Extents {
     int left = 0;
     int right = 0;
@@ -36,14 +37,13 @@ struct Extents {
     bool operator==(const Extents &) const = default;
 };
 
-// Space a window reserves along the screen's edges, with the range it covers on each edge.
+// Space a window reserves along the root window's edges (_NET_WM_STRUT_PARTIAL), with the
+// range each band covers on its edge, ends included.
 struct Strut {
     int left = 0, right = 0, top = 0, bottom = 0;
     int leftStartY = 0, leftEndY = 0, rightStartY = 0, rightEndY = 0;
     int topStartX = 0, topEndX = 0, bottomStartX = 0, bottomEndX = 0;
 
-    // The rectangles it reserves on a screen of this size, in root coordinates; empty ones left out.
-    std::vector<QRect> reservedAreas(QSize screen) const;
     bool operator==(const Strut &) const = default;
 };
 
@@ -54,8 +54,7 @@ std::optional<xcb_window_t> windowValue(const std::optional<PropertyValue> &valu
 std::vector<xcb_atom_t> atomList(const std::optional<PropertyValue> &value);
 
 std::optional<Extents> extents(const std::optional<PropertyValue> &value);
-// _NET_WM_STRUT_PARTIAL when it is well formed, else _NET_WM_STRUT over whole edges.
-std::optional<Strut> strut(const std::optional<PropertyValue> &partial, const std::optional<PropertyValue> &plain);
+std::optional<Strut> partialStrut(const std::optional<PropertyValue> &value);
 // UTF8_STRING as UTF-8 (bad sequences become U+FFFD), STRING as Latin-1; trailing NULs dropped.
 std::optional<QString> text(const std::optional<PropertyValue> &value, xcb_atom_t utf8StringAtom);
 // The largest image of a _NET_WM_ICON list no larger than `maximumSide` on either side;

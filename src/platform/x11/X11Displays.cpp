@@ -1,83 +1,59 @@
 // Displays on X11.
 #include "platform/x11/X11Displays.h"
 
+#include "platform/x11/Reservations.h"
 #include "platform/x11/WindowFacts.h"
-#include "platform/x11/WorkAreas.h"
-
-#include <QAbstractEventDispatcher>
 
 #include <xcb/randr.h>
 
 namespace panemaker::x11 {
 
-namespace {
-
-// Panels are often override-redirect children of the root rather than managed clients,
-// so struts are looked for on both.
-std::vector<xcb_window_t> strutCandidates(const XConnection &x)
-{
-    xcb_connection_t *c = x.xcb();
-    std::vector<xcb_window_t> windows =
-        cardinals(x.readProperty(x.root(), x.ewmh()->_NET_CLIENT_LIST, 65536), XCB_ATOM_WINDOW, 0)
-            .value_or(std::vector<std::uint32_t>());
-    const auto tree = waitReply(c, xcb_query_tree_reply, xcb_query_tree(c, x.root()));
-    if (!tree)
-        return windows;
-    const xcb_window_t *children = xcb_query_tree_children(tree.get());
-    const int count = xcb_query_tree_children_length(tree.get());
-    std::vector<xcb_get_window_attributes_cookie_t> cookies;
-    cookies.reserve(std::size_t(count));
-    for (int i = 0; i < count; ++i)
-        cookies.push_back(xcb_get_window_attributes(c, children[i]));
-    for (int i = 0; i < count; ++i) {
-        const auto attributes = waitReply(c, xcb_get_window_attributes_reply, cookies[std::size_t(i)]);
-        if (attributes && attributes->override_redirect && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
-            windows.push_back(children[i]);
-    }
-    return windows;
-}
-
-DesktopReservations readReservations(const XConnection &x)
-{
-    const xcb_ewmh_connection_t *ewmh = x.ewmh();
-    DesktopReservations reservations;
-    reservations.screen = QSize(x.screen()->width_in_pixels, x.screen()->height_in_pixels);
-    const std::uint32_t desktop = cardinal(x.readProperty(x.root(), ewmh->_NET_CURRENT_DESKTOP, 1)).value_or(0);
-    const QByteArray gtkAreas = "_GTK_WORKAREAS_D" + QByteArray::number(desktop);
-    reservations.gtkWorkAreas = rectangles(x.readProperty(x.root(), x.atom(gtkAreas), 4 * 64));
-    const std::vector<QRect> workAreas = rectangles(x.readProperty(x.root(), ewmh->_NET_WORKAREA, 4 * 64));
-    if (desktop < workAreas.size())
-        reservations.workArea = workAreas[desktop];
-
-    const std::vector<xcb_window_t> windows = strutCandidates(x);
-    std::vector<std::pair<xcb_get_property_cookie_t, xcb_get_property_cookie_t>> cookies;
-    cookies.reserve(windows.size());
-    for (xcb_window_t window : windows)
-        cookies.emplace_back(x.requestProperty(window, ewmh->_NET_WM_STRUT_PARTIAL, 12),
-                             x.requestProperty(window, ewmh->_NET_WM_STRUT, 4));
-    for (const auto &[partial, plain] : cookies) {
-        if (const auto s = strut(x.property(partial), x.property(plain)))
-            reservations.struts.push_back(*s);
-    }
-    return reservations;
-}
-
-} // namespace
-
 X11Displays::X11Displays(XConnection &x, QObject *parent) : Displays(parent), m_x(x)
 {
-    const std::uint8_t randrBase = x.randrEventBase();
-    if (randrBase) {
-        const auto changedDisplays = [this](const xcb_generic_event_t *) {
-            invalidate();
-            Q_EMIT changed();
-        };
+    const auto changedDisplays = [this](const xcb_generic_event_t *) {
+        invalidate();
+        Q_EMIT changed();
+    };
+    if (const std::uint8_t randrBase = x.randrEventBase()) {
         x.onEvent(randrBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY, this, changedDisplays);
         x.onEvent(randrBase + XCB_RANDR_NOTIFY, this, changedDisplays);
     }
-    x.onEvent(XCB_PROPERTY_NOTIFY, this, [this](const xcb_generic_event_t *) { invalidate(); });
-    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread()))
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &X11Displays::invalidate);
+    for (std::uint8_t type : {XCB_PROPERTY_NOTIFY, XCB_CONFIGURE_NOTIFY, XCB_MAP_NOTIFY, XCB_UNMAP_NOTIFY,
+                              XCB_DESTROY_NOTIFY, XCB_REPARENT_NOTIFY})
+        x.onEvent(type, this, [this](const xcb_generic_event_t *event) { handleEvent(event); });
+}
+
+void X11Displays::handleEvent(const xcb_generic_event_t *event)
+{
+    const xcb_ewmh_connection_t *ewmh = m_x.ewmh();
+    switch (event->response_type & 0x7f) {
+    case XCB_PROPERTY_NOTIFY: {
+        const xcb_atom_t atom = reinterpret_cast<const xcb_property_notify_event_t *>(event)->atom;
+        QMutexLocker lock(&m_mutex);
+        if (m_snapshot
+            && (atom == ewmh->_NET_WORKAREA || atom == ewmh->_NET_CURRENT_DESKTOP || atom == ewmh->_NET_WM_STRUT
+                || atom == ewmh->_NET_WM_STRUT_PARTIAL || atom == m_snapshot->publishedAreasAtom))
+            m_snapshot.reset();
+        return;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+        const auto *configure = reinterpret_cast<const xcb_configure_notify_event_t *>(event);
+        // Redefining RandR monitors configures the root window and sends nothing else.
+        if (configure->window == m_x.root()) {
+            invalidate();
+            Q_EMIT changed();
+            return;
+        }
+        // Every snap moves a window: only panels and toolbars moving change the work areas.
+        QMutexLocker lock(&m_mutex);
+        if (m_snapshot
+            && (configure->override_redirect || m_snapshot->strutWindows.contains(configure->window)
+                || m_snapshot->strutTopLevels.contains(configure->window)))
+            m_snapshot.reset();
+        return;
+    }
+    default: invalidate(); // a window appeared or went away: it may have been a panel
+    }
 }
 
 void X11Displays::invalidate()
@@ -89,26 +65,34 @@ void X11Displays::invalidate()
 X11Displays::Snapshot X11Displays::snapshot() const
 {
     QMutexLocker lock(&m_mutex);
-    if (!m_snapshot) {
-        Snapshot fresh;
-        fresh.monitors = readMonitors(m_x);
-        fresh.screens = readScreens(fresh.monitors);
-        m_snapshot = std::move(fresh);
-    }
+    if (!m_snapshot)
+        m_snapshot = readSnapshot();
     return *m_snapshot;
 }
 
-QList<Screen> X11Displays::readScreens(const std::vector<Monitor> &monitors) const
+X11Displays::Snapshot X11Displays::readSnapshot() const
 {
+    Snapshot fresh;
+    fresh.monitors = readMonitors(m_x);
+    const ReservationScan scan = readReservations(m_x);
+    // Strut windows inside frames tell only themselves when their struts change or they move.
+    const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    for (xcb_window_t window : scan.strutWindows)
+        xcb_change_window_attributes(m_x.xcb(), window, XCB_CW_EVENT_MASK, &events);
+    m_x.flush();
+    fresh.strutWindows = scan.strutWindows;
+    fresh.strutTopLevels = scan.strutTopLevels;
+    fresh.publishedAreasAtom = scan.publishedAreasAtom;
+
     std::vector<QRect> rects;
-    for (const Monitor &monitor : monitors)
+    for (const Monitor &monitor : fresh.monitors)
         rects.push_back(monitor.rect);
-    const std::vector<QRect> areas = workAreas(rects, readReservations(m_x));
-    const Spaces spaces = Spaces::of(monitors);
-    QList<Screen> screens;
-    for (std::size_t i = 0; i < monitors.size(); ++i)
-        screens.append(Screen{monitors[i].name, spaces.bottomLeft(monitors[i].rect), spaces.bottomLeft(areas[i])});
-    return screens;
+    const std::vector<QRect> areas = workAreas(rects, scan.reservations);
+    const Spaces spaces = Spaces::of(fresh.monitors);
+    for (std::size_t i = 0; i < fresh.monitors.size(); ++i)
+        fresh.screens.append(
+            Screen{fresh.monitors[i].name, spaces.bottomLeft(fresh.monitors[i].rect), spaces.bottomLeft(areas[i])});
+    return fresh;
 }
 
 QList<Screen> X11Displays::screens() const

@@ -6,6 +6,7 @@
 #include "platform/x11/XConnection.h"
 
 #include <QMutex>
+#include <QSet>
 
 #include <optional>
 
@@ -21,8 +22,8 @@ public:
     std::optional<Screen> mainScreen() const override;
     QPointF mouseLocation() const override;
 
-    // The monitors and the coordinate spaces they define. Read once per turn of the event
-    // loop and after every change the X server reports; safe from any thread.
+    // The monitors and the coordinate spaces they define. Read again after the X server
+    // reports a change that touches them, never while idle; safe from any thread.
     std::vector<Monitor> monitors() const;
     Spaces spaces() const;
 
@@ -30,10 +31,13 @@ private:
     struct Snapshot {
         std::vector<Monitor> monitors;
         QList<Screen> screens;
+        QSet<xcb_window_t> strutWindows, strutTopLevels;
+        xcb_atom_t publishedAreasAtom = XCB_ATOM_NONE;
     };
     Snapshot snapshot() const;
-    QList<Screen> readScreens(const std::vector<Monitor> &monitors) const;
+    Snapshot readSnapshot() const;
     void invalidate();
+    void handleEvent(const xcb_generic_event_t *event);
 
     XConnection &m_x;
     mutable QMutex m_mutex;

@@ -61,7 +61,10 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &displayName, QS
                                    | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
     }
     connection->setUpXkb();
-    const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    // Root properties, the root's own size and its children coming, going and moving: what
+    // the displays, their work areas and the window list follow.
+    const std::uint32_t rootEvents =
+        XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection->m_connection, connection->root(), XCB_CW_EVENT_MASK, &rootEvents);
     xcb_flush(connection->m_connection);
 

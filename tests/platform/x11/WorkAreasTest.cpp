@@ -1,26 +1,28 @@
-// Per-monitor work areas from struts, _NET_WORKAREA and published per-monitor areas.
+// Per-monitor work areas from published areas, struts, _NET_WORKAREA and toolbars.
 #include "platform/x11/WorkAreas.h"
 
 #include <QTest>
 
 using namespace panemaker::x11;
+using Rects = std::vector<QRect>;
 Q_DECLARE_METATYPE(panemaker::x11::DesktopReservations)
+Q_DECLARE_METATYPE(Rects)
 
 namespace {
 
-// The test desktop: 1440×900 on the left, 1920×1080 on the right, tops aligned.
+// The test desktop: LEFT 1440×900 (primary) and RIGHT 1920×1080 to its right, tops aligned.
 const QRect left(0, 0, 1440, 900);
 const QRect right(1440, 0, 1920, 1080);
-const QSize screen(3360, 1080);
+const QSize sideBySide(3360, 1080);
 
-Strut partial(std::array<int, 12> v)
+StrutWindow partial(std::array<int, 12> v)
 {
-    return Strut{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]};
+    return {QRect(), Strut{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]}, Extents()};
 }
 
-Strut wholeEdges(int l, int r, int t, int b)
+StrutWindow legacy(const QRect &window, Extents strut)
 {
-    return Strut{l, r, t, b, 0, 32767, 0, 32767, 0, 32767, 0, 32767};
+    return {window, std::nullopt, strut};
 }
 
 } // namespace
@@ -31,55 +33,96 @@ class WorkAreasTest : public QObject {
 private Q_SLOTS:
     void areas_data()
     {
+        QTest::addColumn<Rects>("monitors");
         QTest::addColumn<DesktopReservations>("reservations");
-        QTest::addColumn<QRect>("leftArea");
-        QTest::addColumn<QRect>("rightArea");
+        QTest::addColumn<Rects>("expected");
+        const Rects two{left, right};
+        const auto row = [&](const char *name, const DesktopReservations &r, const Rects &expected) {
+            QTest::newRow(name) << two << r << expected;
+        };
 
-        QTest::newRow("nothing reserved") << DesktopReservations{screen, {}, {}, {}} << left << right;
-        QTest::newRow("dock on top of the right monitor")
-            << DesktopReservations{screen, {}, {partial({0, 0, 30, 0, 0, 0, 0, 0, 1440, 3359, 0, 0})}, {}} << left
-            << QRect(1440, 30, 1920, 1050);
-        QTest::newRow("panel along the bottom of the shorter left monitor")
-            << DesktopReservations{screen, {}, {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 0, 1439})}, {}}
-            << QRect(0, 0, 1440, 870) << right;
-        QTest::newRow("left strut whose edge falls on the right monitor")
-            << DesktopReservations{screen, {}, {partial({1470, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0})}, {}} << left
-            << QRect(1470, 0, 1890, 1080);
-        QTest::newRow("right strut along the right monitor")
-            << DesktopReservations{screen, {}, {partial({0, 50, 0, 0, 0, 0, 0, 1079, 0, 0, 0, 0})}, {}} << left
-            << QRect(1440, 0, 1870, 1080);
-        QTest::newRow("plain strut spans every monitor's top")
-            << DesktopReservations{screen, {}, {wholeEdges(0, 0, 25, 0)}, {}} << QRect(0, 25, 1440, 875)
-            << QRect(1440, 25, 1920, 1055);
-        QTest::newRow("work area reserving the bottom edge without struts")
-            << DesktopReservations{screen, {}, {}, QRect(0, 0, 3360, 1050)} << left << QRect(1440, 0, 1920, 1050);
-        QTest::newRow("work area that only repeats the struts adds nothing")
-            << DesktopReservations{screen,
+        row("nothing reserved", {sideBySide, {}, {}, {}, {}}, two);
+        row("partial strut on top of the right monitor",
+            {sideBySide, {}, {partial({0, 0, 30, 0, 0, 0, 0, 0, 1440, 3359, 0, 0})}, {}, {}},
+            {left, QRect(1440, 30, 1920, 1050)});
+        row("bottom strut of the shorter left monitor, from the root's edge",
+            {sideBySide, {}, {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 0, 1439})}, {}, {}},
+            {QRect(0, 0, 1440, 870), right});
+        row("strut on the shared edge reserves only the right monitor",
+            {sideBySide, {}, {partial({1480, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0})}, {}, {}},
+            {left, QRect(1480, 0, 1880, 1080)});
+        row("bottom band over the left monitor's columns only",
+            {sideBySide, {}, {partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1439})}, {}, {}}, two);
+        row("bottom band whose last column, included, is the right monitor's first",
+            {sideBySide, {}, {partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1440})}, {}, {}},
+            {left, QRect(1440, 0, 1920, 1050)});
+        row("panels on both monitors, the work area repeating them",
+            {sideBySide,
+             {},
+             {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 0, 1439}), partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 1440, 3359})},
+             QRect(0, 0, 3360, 870),
+             {}},
+            {QRect(0, 0, 1440, 870), QRect(1440, 0, 1920, 1050)});
+        row("legacy strut measured from its monitor's edge",
+            {sideBySide, {}, {legacy(QRect(0, 874, 1440, 26), {0, 0, 0, 26})}, QRect(0, 0, 3360, 874), {}},
+            {QRect(0, 0, 1440, 874), right});
+        row("legacy strut of a window on the secondary monitor",
+            {sideBySide, {}, {legacy(QRect(1440, 0, 1920, 24), {0, 0, 24, 0})}, {}, {}},
+            {left, QRect(1440, 24, 1920, 1056)});
+        row("work area matched to a toolbar on the right monitor",
+            {sideBySide, {}, {}, QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 600), QRect(1440, 1060, 1920, 20)}},
+            {left, QRect(1440, 0, 1920, 1060)});
+        row("work area without a toolbar goes to the primary monitor",
+            {sideBySide, {}, {}, QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 600)}},
+            {QRect(0, 0, 1440, 880), right});
+        row("a notification of that thickness is no toolbar",
+            {sideBySide, {}, {}, QRect(0, 0, 3360, 1000), {QRect(3040, 1000, 320, 80)}},
+            {QRect(0, 0, 1440, 820), right});
+        row("work area reserving the left edge", {sideBySide, {}, {}, QRect(64, 0, 3296, 1080), {}},
+            {QRect(64, 0, 1376, 900), right});
+        row("band-shaped windows reserve nothing by themselves",
+            {sideBySide, {}, {}, QRect(0, 0, 3360, 1080), {QRect(0, 880, 1440, 20), QRect(1440, 0, 1920, 30)}}, two);
+        row("published per-monitor areas win",
+            {sideBySide,
+             {QRect(1440, 27, 1920, 1053), QRect(0, 27, 1440, 873)},
+             {partial({0, 0, 100, 0, 0, 0, 0, 0, 0, 3359, 0, 0})},
+             QRect(0, 100, 3360, 980),
+             {}},
+            {QRect(0, 27, 1440, 873), QRect(1440, 27, 1920, 1053)});
+        row("a strut swallowing a monitor leaves it whole",
+            {sideBySide, {}, {partial({0, 0, 5000, 0, 0, 0, 0, 0, 0, 1439, 0, 0})}, {}, {}}, two);
+
+        // An L: A primary, B to its right, C below A.
+        const QRect a(0, 0, 1920, 1080), b(1920, 0, 1920, 1080), c(0, 1080, 1920, 1080);
+        QTest::newRow("L: struts at the bottom of the right and the lower monitor, a legacy one on top of C")
+            << Rects{a, b, c}
+            << DesktopReservations{QSize(3840, 2160),
                                    {},
-                                   {partial({0, 0, 30, 0, 0, 0, 0, 0, 1440, 3359, 0, 0})},
-                                   QRect(0, 30, 3360, 1050)}
-            << left << QRect(1440, 30, 1920, 1050);
-        QTest::newRow("work area reserving the left edge")
-            << DesktopReservations{screen, {}, {}, QRect(64, 0, 3296, 1080)} << QRect(64, 0, 1376, 900) << right;
-        QTest::newRow("published per-monitor areas win")
-            << DesktopReservations{screen,
-                                   {QRect(1440, 27, 1920, 1053), QRect(0, 27, 1440, 873)},
-                                   {wholeEdges(0, 0, 100, 0)},
-                                   QRect(0, 100, 3360, 980)}
-            << QRect(0, 27, 1440, 873) << QRect(1440, 27, 1920, 1053);
-        QTest::newRow("a strut swallowing a monitor leaves it whole")
-            << DesktopReservations{screen, {}, {partial({0, 0, 5000, 0, 0, 0, 0, 0, 0, 1439, 0, 0})}, {}} << left
-            << right;
+                                   {partial({0, 0, 0, 1110, 0, 0, 0, 0, 0, 0, 1920, 3839}),
+                                    partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1919}),
+                                    legacy(QRect(0, 1080, 1920, 24), {0, 0, 24, 0})},
+                                   {},
+                                   {}}
+            << Rects{a, QRect(1920, 0, 1920, 1050), QRect(0, 1104, 1920, 1026)};
+
+        // A monitor above a wider one.
+        const QRect upper(0, 0, 1440, 900), lower(0, 900, 1920, 1080);
+        QTest::newRow("stacked: a bottom strut on the upper, a top strut on the lower monitor")
+            << Rects{upper, lower}
+            << DesktopReservations{QSize(1920, 1980),
+                                   {},
+                                   {partial({0, 0, 0, 1105, 0, 0, 0, 0, 0, 0, 0, 1439}),
+                                    partial({0, 0, 930, 0, 0, 0, 0, 0, 0, 1919, 0, 0})},
+                                   {},
+                                   {}}
+            << Rects{QRect(0, 0, 1440, 875), QRect(0, 930, 1920, 1050)};
     }
     void areas()
     {
+        QFETCH(Rects, monitors);
         QFETCH(DesktopReservations, reservations);
-        QFETCH(QRect, leftArea);
-        QFETCH(QRect, rightArea);
-        const std::vector<QRect> result = workAreas({left, right}, reservations);
-        QCOMPARE(result.size(), std::size_t(2));
-        QCOMPARE(result[0], leftArea);
-        QCOMPARE(result[1], rightArea);
+        QFETCH(Rects, expected);
+        QCOMPARE(workAreas(monitors, reservations), expected);
     }
 };
 

@@ -209,20 +209,31 @@ private Q_SLOTS:
         QVERIFY(m_desktop->waitUntil([&] { return screenNamed(u"RIGHT"_s)->visibleFrame.height == 1080; }));
     }
 
-    void workAreaBeyondStrutsShrinksTheMonitorsAtThatEdge()
+    void workAreasFollowAPanelThatMovesAndGoes()
     {
-        xcb_connection_t *c = m_desktop->connection();
-        const std::uint32_t area[4] = {0, 0, 3360, 1040};
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_desktop->root(), m_desktop->atom("_NET_WORKAREA"),
-                            XCB_ATOM_CARDINAL, 32, 4, area);
-        xcb_flush(c);
-        QVERIFY(m_desktop->waitUntil([&] { return screenNamed(u"RIGHT"_s)->visibleFrame.height == 1040; }));
-        QCOMPARE(screenNamed(u"LEFT"_s)->visibleFrame, (Rect{0, 0, 1440, 900}));
-        const std::uint32_t whole[4] = {0, 0, 3360, 1080};
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_desktop->root(), m_desktop->atom("_NET_WORKAREA"),
-                            XCB_ATOM_CARDINAL, 32, 4, whole);
-        xcb_flush(c);
-        QVERIFY(m_desktop->waitUntil([&] { return screenNamed(u"RIGHT"_s)->visibleFrame.height == 1080; }));
+        // Override-redirect, so the window manager knows nothing of it: only the panel's own
+        // events can tell. A legacy strut is placed by its window, so a move alone counts.
+        const QString panel = u"w%1"_s.arg(++m_opened);
+        m_names.append(panel);
+        QVERIFY(m_client->open(panel, {u"override=1"_s, u"x=0"_s, u"y=874"_s, u"w=1440"_s, u"h=26"_s,
+                                       u"strut=0,0,0,26"_s}));
+        const auto areasAre = [&](const Rect &left, const Rect &right) {
+            return m_desktop->waitUntil([&] {
+                return screenNamed(u"LEFT"_s)->visibleFrame == left && screenNamed(u"RIGHT"_s)->visibleFrame == right;
+            });
+        };
+        // Bottom-left space: y counts up from the bottom of LEFT.
+        const Rect wholeLeft{0, 0, 1440, 900}, wholeRight{1440, -180, 1920, 1080};
+        QVERIFY(areasAre({0, 26, 1440, 874}, wholeRight));
+        QCOMPARE(m_client->request(u"configure %1 0 850 1440 50"_s.arg(panel)), u"configured %1"_s.arg(panel));
+        QVERIFY(areasAre({0, 50, 1440, 850}, wholeRight));
+        m_client->request(u"configure %1 0 0 1440 26"_s.arg(panel));
+        QCOMPARE(m_client->request(u"strut %1 0,0,26,0"_s.arg(panel)), u"strut %1"_s.arg(panel));
+        QVERIFY(areasAre({0, 0, 1440, 874}, wholeRight));
+        m_client->request(u"configure %1 1440 0 1920 26"_s.arg(panel));
+        QVERIFY(areasAre(wholeLeft, {1440, -180, 1920, 1054}));
+        QVERIFY(m_client->destroy(panel));
+        QVERIFY(areasAre(wholeLeft, wholeRight));
     }
 
     void stackOrderFollowsRaising()

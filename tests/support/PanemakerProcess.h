@@ -1,0 +1,42 @@
+// PanemakerProcess: the panemaker program running on a test desktop, its log lines and its default shortcuts.
+#pragma once
+
+#include "core/SnapAction.h"
+#include "desktop/TestDesktop.h"
+
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+
+namespace panemaker {
+
+class PanemakerProcess final {
+public:
+    explicit PanemakerProcess(TestDesktop &desktop) : m_desktop(desktop) {}
+    ~PanemakerProcess() { stop(); }
+    PanemakerProcess(const PanemakerProcess &) = delete;
+    PanemakerProcess &operator=(const PanemakerProcess &) = delete;
+
+    // Starts it (after stopping a running one) with these lines in its settings file's [General] group;
+    // true once it logged its launch. It logs to standard error.
+    bool start(const QStringList &settings);
+    void stop();
+    QProcess *process() const { return m_process; }
+    QString settingsPath() const;
+
+    // The lines logged so far, without their prefix.
+    QStringList lines();
+    bool waitForLine(const QString &line);
+    // Presses the default shortcut of the action, as a user does on a US keyboard.
+    bool press(SnapAction action);
+    // Where the window is and what was logged, for failure messages.
+    QString describe(xcb_window_t window);
+
+private:
+    TestDesktop &m_desktop;
+    QProcess *m_process = nullptr;
+    QStringList m_lines;
+};
+
+} // namespace panemaker
