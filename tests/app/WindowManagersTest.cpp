@@ -86,6 +86,7 @@ class WindowManagersTest : public QObject {
     Q_OBJECT
 
     TestDesktop::Session m_session = TestDesktop::Session::openbox;
+    QString m_sessionName;
     std::unique_ptr<TestDesktop> m_desktop;
     std::unique_ptr<PanemakerProcess> m_panemaker;
     std::optional<int> m_runningGap;
@@ -96,9 +97,9 @@ private Q_SLOTS:
     void initTestCase()
     {
         qputenv("PANEMAKER_FATAL_X_ERRORS", "1");
-        const QString name = qEnvironmentVariable("PANEMAKER_TEST_SESSION", u"openbox"_s);
-        const std::optional<TestDesktop::Session> session = TestDesktop::sessionNamed(name);
-        QVERIFY2(session, qPrintable(u"no test session "_s + name));
+        m_sessionName = qEnvironmentVariable("PANEMAKER_TEST_SESSION", u"openbox"_s);
+        const std::optional<TestDesktop::Session> session = TestDesktop::sessionNamed(m_sessionName);
+        QVERIFY2(session, qPrintable(u"no test session "_s + m_sessionName));
         m_session = *session;
         m_desktop = std::make_unique<TestDesktop>(m_session);
         QString error;
@@ -180,7 +181,10 @@ private Q_SLOTS:
             expected = moved(start, area, areas[std::size_t(1 - monitor)]);
         }
         QVERIFY(m_panemaker->press(action));
-        QVERIFY2(m_desktop->frameBecomes(*window, expected, 1),
+        const bool landed = m_desktop->frameBecomes(*window, expected, 1);
+        if (action == SnapAction::maximize && monitor == 0 && gap == 8)
+            QVERIFY(m_desktop->screenshot(u"%1-maximized-beside-the-panels"_s.arg(m_sessionName)));
+        QVERIFY2(landed,
                  qPrintable(m_panemaker->describe(*window)
                             + u" expected (%1, %2, %3, %4)"_s.arg(expected.x())
                                   .arg(expected.y())

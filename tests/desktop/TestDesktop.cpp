@@ -211,6 +211,16 @@ QProcess *TestDesktop::startProcess(const QString &program, const QStringList &a
     return m_processes.back().get();
 }
 
+bool TestDesktop::screenshot(const QString &name, QString *error)
+{
+    const QString folder = QStringLiteral(PANEMAKER_SCREENSHOTS);
+    QDir().mkpath(folder);
+    return run(QStringLiteral("import"),
+               {QStringLiteral("-silent"), QStringLiteral("-window"), QStringLiteral("root"),
+                folder + QLatin1Char('/') + name + QStringLiteral(".png")},
+               error);
+}
+
 TestClient *TestDesktop::startClient(QString *error)
 {
     QProcess *process = startProcess(QStringLiteral(PANEMAKER_TEST_CLIENT), {}, error);
@@ -368,7 +378,8 @@ bool TestDesktop::startWindowManager(QString *error)
         break;
     case Session::fluxbox:
         // Fluxbox writes the rest of its configuration next to the keys at its first start.
-        if (!installConfig(QStringLiteral("fluxbox-keys"), QStringLiteral(".fluxbox/keys"), error))
+        if (!installConfig(QStringLiteral("fluxbox-keys"), QStringLiteral(".fluxbox/keys"), error)
+            || !installConfig(QStringLiteral("fluxbox-overlay"), QStringLiteral(".fluxbox/overlay"), error))
             return false;
         program = QStringLiteral("fluxbox");
         break;

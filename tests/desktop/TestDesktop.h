@@ -93,6 +93,8 @@ public:
     bool plugInRightMonitor(QString *error = nullptr);
     // A running panemaker-test-client, owned by the desktop; nothing when it cannot start.
     TestClient *startClient(QString *error = nullptr);
+    // Saves the whole screen as build/screenshots/NAME.png, the proof a person would look at.
+    bool screenshot(const QString &name, QString *error = nullptr);
     // Every process started so far (Xvfb, the window manager, clients ...).
     QList<qint64> processIds() const;
 

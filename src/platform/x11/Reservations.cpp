@@ -1,9 +1,116 @@
 // Reading struts, work areas and top-level windows.
 #include "platform/x11/Reservations.h"
 
+#include <QHash>
+
 namespace panemaker::x11 {
 
 namespace {
+
+struct StrutCookies {
+    xcb_get_window_attributes_cookie_t attributes;
+    xcb_query_tree_cookie_t tree;
+    xcb_get_property_cookie_t partial, strut;
+};
+
+struct Struts {
+    bool viewable = false;
+    bool drawn = false; // InputOutput: a toolbar can be seen
+    std::optional<Strut> partial;
+    std::optional<Extents> strut;
+    XReply<xcb_query_tree_reply_t> tree;
+
+    bool declared() const { return viewable && (partial || strut); }
+};
+
+StrutCookies requestStruts(const XConnection &x, xcb_window_t window)
+{
+    xcb_connection_t *c = x.xcb();
+    return {xcb_get_window_attributes(c, window), xcb_query_tree(c, window),
+            x.requestProperty(window, x.ewmh()->_NET_WM_STRUT_PARTIAL, 12),
+            x.requestProperty(window, x.ewmh()->_NET_WM_STRUT, 4)};
+}
+
+Struts readStruts(const XConnection &x, const StrutCookies &cookies)
+{
+    Struts result;
+    const auto attributes = waitReply(x.xcb(), xcb_get_window_attributes_reply, cookies.attributes);
+    result.viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    result.drawn = attributes && attributes->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT;
+    result.tree = waitReply(x.xcb(), xcb_query_tree_reply, cookies.tree);
+    result.partial = partialStrut(x.property(cookies.partial));
+    result.strut = extents(x.property(cookies.strut));
+    return result;
+}
+
+QRect outerRect(QPoint origin, const xcb_get_geometry_reply_t &geometry)
+{
+    const int border = geometry.border_width;
+    return QRect(origin, QSize(geometry.width + 2 * border, geometry.height + 2 * border));
+}
+
+// Managed clients are read directly: walking into window manager frames would read every
+// piece of their decoration. Returns the root children that hold them.
+QSet<xcb_window_t> readClients(const XConnection &x, const std::vector<xcb_window_t> &clients, ReservationScan &scan)
+{
+    xcb_connection_t *c = x.xcb();
+    std::vector<StrutCookies> cookies;
+    for (xcb_window_t client : clients)
+        cookies.push_back(requestStruts(x, client));
+    QHash<xcb_window_t, xcb_window_t> ancestorOf; // client → its highest ancestor found so far
+    std::vector<std::pair<xcb_window_t, Struts>> declaring;
+    for (std::size_t i = 0; i < clients.size(); ++i) {
+        Struts struts = readStruts(x, cookies[i]);
+        if (struts.tree)
+            ancestorOf.insert(clients[i], struts.tree->parent == x.root() ? clients[i] : struts.tree->parent);
+        if (struts.declared())
+            declaring.emplace_back(clients[i], std::move(struts));
+    }
+
+    // Frames nest clients one or two levels deep; one round of requests a level.
+    QHash<xcb_window_t, xcb_window_t> topLevelOf;
+    while (!ancestorOf.isEmpty()) {
+        QHash<xcb_window_t, xcb_query_tree_cookie_t> cookies;
+        for (auto it = ancestorOf.cbegin(); it != ancestorOf.cend(); ++it) {
+            if (it.value() != it.key() && !cookies.contains(it.value()))
+                cookies.insert(it.value(), xcb_query_tree(c, it.value()));
+        }
+        QHash<xcb_window_t, xcb_window_t> parentOf;
+        for (auto it = cookies.cbegin(); it != cookies.cend(); ++it) {
+            if (const auto tree = waitReply(c, xcb_query_tree_reply, it.value()))
+                parentOf.insert(it.key(), tree->parent);
+        }
+        QHash<xcb_window_t, xcb_window_t> next;
+        for (auto it = ancestorOf.cbegin(); it != ancestorOf.cend(); ++it) {
+            const xcb_window_t parent = it.value() == it.key() ? x.root() : parentOf.value(it.value());
+            if (parent == x.root())
+                topLevelOf.insert(it.key(), it.value());
+            else if (parent != XCB_WINDOW_NONE)
+                next.insert(it.key(), parent);
+        }
+        ancestorOf = std::move(next);
+    }
+
+    std::vector<std::pair<xcb_get_geometry_cookie_t, xcb_translate_coordinates_cookie_t>> geometries;
+    for (const auto &[client, struts] : declaring)
+        geometries.emplace_back(xcb_get_geometry(c, client), xcb_translate_coordinates(c, client, x.root(), 0, 0));
+    for (std::size_t i = 0; i < declaring.size(); ++i) {
+        const auto geometry = waitReply(c, xcb_get_geometry_reply, geometries[i].first);
+        const auto position = waitReply(c, xcb_translate_coordinates_reply, geometries[i].second);
+        if (!geometry || !position)
+            continue;
+        const auto &[client, struts] = declaring[i];
+        const QPoint outerCorner(position->dst_x - geometry->border_width, position->dst_y - geometry->border_width);
+        scan.reservations.struts.push_back(
+            {outerRect(outerCorner, *geometry), struts.partial, struts.strut.value_or(Extents())});
+        scan.strutWindows.insert(client);
+        scan.strutTopLevels.insert(topLevelOf.value(client, client));
+    }
+    QSet<xcb_window_t> frames;
+    for (xcb_window_t topLevel : std::as_const(topLevelOf))
+        frames.insert(topLevel);
+    return frames;
+}
 
 struct Node {
     xcb_window_t window;
@@ -11,19 +118,54 @@ struct Node {
     QPoint parentOrigin; // the inside corner of the parent, root coordinates
 };
 
-struct NodeCookies {
-    xcb_get_geometry_cookie_t geometry;
-    xcb_query_tree_cookie_t tree;
-    xcb_get_property_cookie_t partial, strut, wmState;
-};
-
-std::vector<Node> childrenOf(const xcb_query_tree_reply_t *tree, xcb_window_t topLevel, QPoint origin)
+std::vector<Node> childrenOf(const xcb_query_tree_reply_t &tree, xcb_window_t topLevel, QPoint origin)
 {
     std::vector<Node> nodes;
-    const xcb_window_t *children = xcb_query_tree_children(tree);
-    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
+    const xcb_window_t *children = xcb_query_tree_children(&tree);
+    for (int i = 0; i < xcb_query_tree_children_length(&tree); ++i)
         nodes.push_back({children[i], topLevel == XCB_WINDOW_NONE ? children[i] : topLevel, origin});
     return nodes;
+}
+
+// The other viewable windows, down to the clients the window manager keeps to itself (such as
+// a taskbar inside a frame of its own): panels that are override-redirect children of the
+// root, and the toolbars of window managers that draw their own.
+void walkTree(const XConnection &x, std::vector<Node> level, const QSet<xcb_window_t> &clientFrames,
+              ReservationScan &scan)
+{
+    xcb_connection_t *c = x.xcb();
+    const xcb_atom_t wmState = x.atom("WM_STATE");
+    std::erase_if(level, [&](const Node &node) { return clientFrames.contains(node.window); });
+    while (!level.empty()) {
+        std::vector<std::tuple<StrutCookies, xcb_get_geometry_cookie_t, xcb_get_property_cookie_t>> cookies;
+        for (const Node &node : level)
+            cookies.emplace_back(requestStruts(x, node.window), xcb_get_geometry(c, node.window),
+                                 x.requestProperty(node.window, wmState, 2));
+        std::vector<Node> next;
+        for (std::size_t i = 0; i < level.size(); ++i) {
+            const Node &node = level[i];
+            const auto &[strutCookies, geometryCookie, stateCookie] = cookies[i];
+            const Struts struts = readStruts(x, strutCookies);
+            const auto geometry = waitReply(c, xcb_get_geometry_reply, geometryCookie);
+            const bool isClient = x.property(stateCookie).has_value();
+            if (!struts.viewable || !geometry)
+                continue;
+            const QRect outer = outerRect(node.parentOrigin + QPoint(geometry->x, geometry->y), *geometry);
+            if (node.window == node.topLevel && struts.drawn)
+                scan.reservations.topLevels.push_back(outer);
+            if (struts.declared()) {
+                scan.reservations.struts.push_back({outer, struts.partial, struts.strut.value_or(Extents())});
+                scan.strutWindows.insert(node.window);
+                scan.strutTopLevels.insert(node.topLevel);
+            }
+            // A client's own child windows are its business: struts live on the client.
+            if (struts.tree && !isClient) {
+                const QPoint inside = outer.topLeft() + QPoint(geometry->border_width, geometry->border_width);
+                std::ranges::move(childrenOf(*struts.tree, node.topLevel, inside), std::back_inserter(next));
+            }
+        }
+        level = std::move(next);
+    }
 }
 
 } // namespace
@@ -32,72 +174,27 @@ ReservationScan readReservations(const XConnection &x)
 {
     xcb_connection_t *c = x.xcb();
     const xcb_ewmh_connection_t *ewmh = x.ewmh();
-    const xcb_atom_t wmState = x.atom("WM_STATE");
     ReservationScan scan;
     DesktopReservations &reservations = scan.reservations;
     reservations.screen = QSize(x.screen()->width_in_pixels, x.screen()->height_in_pixels);
 
     const auto desktopCookie = x.requestProperty(x.root(), ewmh->_NET_CURRENT_DESKTOP, 1);
     const auto workAreaCookie = x.requestProperty(x.root(), ewmh->_NET_WORKAREA, 4 * 64);
+    const auto clientsCookie = x.requestProperty(x.root(), ewmh->_NET_CLIENT_LIST, 65536);
     const auto rootTreeCookie = xcb_query_tree(c, x.root());
     const std::uint32_t desktop = cardinal(x.property(desktopCookie)).value_or(0);
     const std::vector<QRect> workAreas = rectangles(x.property(workAreaCookie));
     if (desktop < workAreas.size())
         reservations.workArea = workAreas[desktop];
+    const std::vector<xcb_window_t> clients =
+        cardinals(x.property(clientsCookie), XCB_ATOM_WINDOW, 0).value_or(std::vector<std::uint32_t>());
     const auto rootTree = waitReply(c, xcb_query_tree_reply, rootTreeCookie);
     scan.publishedAreasAtom = x.atom("_GTK_WORKAREAS_D" + QByteArray::number(desktop));
     reservations.gtkWorkAreas = rectangles(x.readProperty(x.root(), scan.publishedAreasAtom, 4 * 64));
-    if (!rootTree)
-        return scan;
 
-    std::vector<Node> level = childrenOf(rootTree.get(), XCB_WINDOW_NONE, QPoint());
-    while (!level.empty()) {
-        std::vector<xcb_get_window_attributes_cookie_t> attributeCookies;
-        for (const Node &node : level)
-            attributeCookies.push_back(xcb_get_window_attributes(c, node.window));
-        std::vector<Node> viewable;
-        std::vector<bool> drawn;
-        for (std::size_t i = 0; i < level.size(); ++i) {
-            const auto attributes = waitReply(c, xcb_get_window_attributes_reply, attributeCookies[i]);
-            if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
-                viewable.push_back(level[i]);
-                drawn.push_back(attributes->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT);
-            }
-        }
-
-        std::vector<NodeCookies> cookies;
-        for (const Node &node : viewable)
-            cookies.push_back({xcb_get_geometry(c, node.window), xcb_query_tree(c, node.window),
-                               x.requestProperty(node.window, ewmh->_NET_WM_STRUT_PARTIAL, 12),
-                               x.requestProperty(node.window, ewmh->_NET_WM_STRUT, 4),
-                               x.requestProperty(node.window, wmState, 2)});
-        std::vector<Node> next;
-        for (std::size_t i = 0; i < viewable.size(); ++i) {
-            const Node &node = viewable[i];
-            const auto geometry = waitReply(c, xcb_get_geometry_reply, cookies[i].geometry);
-            const auto tree = waitReply(c, xcb_query_tree_reply, cookies[i].tree);
-            const std::optional<Strut> partial = partialStrut(x.property(cookies[i].partial));
-            const std::optional<Extents> strut = extents(x.property(cookies[i].strut));
-            const bool isClient = x.property(cookies[i].wmState).has_value();
-            if (!geometry)
-                continue;
-            const int border = geometry->border_width;
-            const QRect outer(node.parentOrigin + QPoint(geometry->x, geometry->y),
-                              QSize(geometry->width + 2 * border, geometry->height + 2 * border));
-            if (node.window == node.topLevel && drawn[i])
-                reservations.topLevels.push_back(outer);
-            if (partial || strut) {
-                reservations.struts.push_back({outer, partial, strut.value_or(Extents())});
-                scan.strutWindows.insert(node.window);
-                scan.strutTopLevels.insert(node.topLevel);
-            }
-            // A client's own child windows are its business: struts live on the client.
-            if (tree && !isClient)
-                std::ranges::move(childrenOf(tree.get(), node.topLevel, outer.topLeft() + QPoint(border, border)),
-                                  std::back_inserter(next));
-        }
-        level = std::move(next);
-    }
+    const QSet<xcb_window_t> clientFrames = readClients(x, clients, scan);
+    if (rootTree)
+        walkTree(x, childrenOf(*rootTree, XCB_WINDOW_NONE, QPoint()), clientFrames, scan);
     return scan;
 }
 
