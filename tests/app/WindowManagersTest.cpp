@@ -103,8 +103,7 @@ private Q_SLOTS:
         m_session = *session;
         m_desktop = std::make_unique<TestDesktop>(m_session);
         QString error;
-        QVERIFY2(m_desktop->start(&error), qPrintable(error));
-        m_client = m_desktop->startClient(&error);
+        m_client = m_desktop->startWithClient(&error);
         QVERIFY2(m_client, qPrintable(error));
         m_panemaker = std::make_unique<PanemakerProcess>(*m_desktop);
     }
@@ -112,14 +111,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_client->destroy(u"w%1"_s.arg(m_opened));
-        if (m_panemaker->process())
-            QVERIFY2(m_panemaker->process()->state() == QProcess::Running, "Panemaker is still alive");
-    }
-
-    void cleanupTestCase()
-    {
-        m_panemaker.reset();
-        m_desktop.reset();
+        QVERIFY2(!m_panemaker->hasDied(), "Panemaker died");
     }
 
     void usableAreasLeaveThePanelsFree()

@@ -17,7 +17,6 @@
 //   destroy NAME               -> destroyed NAME
 //   configure NAME x y w h     -> configured NAME   (moves and resizes the window itself, as panels do)
 //   strut NAME l,r,t,b[,...]   -> strut NAME        (replaces the struts, as the strut= option sets them)
-//   state NAME                 -> state NAME x y w h   (root coordinates, as the server reports them)
 //   quit                       -> exits without answering; so does end of input
 // A bad command answers "error TEXT". A window closed by the window manager is destroyed silently.
 #include <xcb/xcb.h>
@@ -36,7 +35,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -177,8 +175,7 @@ private:
         try {
             if (words[0] == "quit")
                 return false;
-            if (words[0] != "open" && words[0] != "destroy" && words[0] != "state" && words[0] != "configure"
-                && words[0] != "strut")
+            if (words[0] != "open" && words[0] != "destroy" && words[0] != "configure" && words[0] != "strut")
                 throw Error("unknown command " + words[0]);
             if (words.size() < 2)
                 throw Error("missing window name");
@@ -200,13 +197,11 @@ private:
             } else if (words[0] == "configure") {
                 configure(windowNamed(name), {words.begin() + 2, words.end()});
                 answer("configured " + name);
-            } else if (words[0] == "strut") {
+            } else {
                 const Options options = parseOptions({"strut=" + (words.size() > 2 ? words[2] : std::string())});
                 setStrut(windowNamed(name), options.strut);
                 roundTrip();
                 answer("strut " + name);
-            } else {
-                answer("state " + name + " " + state(windowNamed(name)));
             }
         } catch (const Error &error) {
             answer("error " + error.text());
@@ -386,20 +381,6 @@ private:
                                  | XCB_CONFIG_WINDOW_HEIGHT,
                              values.data());
         roundTrip();
-    }
-
-    std::string state(xcb_window_t window)
-    {
-        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
-            xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr), &free);
-        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> origin(
-            xcb_translate_coordinates_reply(
-                m_connection, xcb_translate_coordinates(m_connection, window, m_screen->root, 0, 0), nullptr),
-            &free);
-        if (!geometry || !origin)
-            throw Error("window is gone");
-        return std::to_string(origin->dst_x) + " " + std::to_string(origin->dst_y) + " "
-               + std::to_string(geometry->width) + " " + std::to_string(geometry->height);
     }
 
     void handleEvents()

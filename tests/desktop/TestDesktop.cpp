@@ -181,6 +181,11 @@ bool TestDesktop::start(QString *error)
     return startServer(error) && setUpMonitors(error) && startWindowManager(error);
 }
 
+TestClient *TestDesktop::startWithClient(QString *error)
+{
+    return start(error) ? startClient(error) : nullptr;
+}
+
 QProcessEnvironment TestDesktop::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

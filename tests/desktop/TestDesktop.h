@@ -77,6 +77,9 @@ public:
     // the session's window manager and panel, and waits until windows are managed and the panel has its place.
     bool start(QString *error);
 
+    // start(), then startClient(): what most tests begin with.
+    TestClient *startWithClient(QString *error);
+
     QString displayName() const { return m_displayName; }
     // DISPLAY, HOME and XDG directories private to this desktop, an X11 session type.
     QProcessEnvironment environment() const;

@@ -79,6 +79,11 @@ void PanemakerProcess::stop()
     m_process = nullptr;
 }
 
+bool PanemakerProcess::hasDied() const
+{
+    return m_process && m_process->state() != QProcess::Running;
+}
+
 QStringList PanemakerProcess::lines()
 {
     if (m_process) {

@@ -23,6 +23,8 @@ public:
     bool start(const QStringList &settings);
     void stop();
     QProcess *process() const { return m_process; }
+    // Started and not stopped, but no longer running.
+    bool hasDied() const;
     QString settingsPath() const;
 
     // The lines logged so far, without their prefix.

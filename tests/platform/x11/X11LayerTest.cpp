@@ -83,8 +83,7 @@ private Q_SLOTS:
         qputenv("PANEMAKER_FATAL_X_ERRORS", "1");
         m_desktop = std::make_unique<TestDesktop>();
         QString error;
-        QVERIFY2(m_desktop->start(&error), qPrintable(error));
-        m_client = m_desktop->startClient(&error);
+        m_client = m_desktop->startWithClient(&error);
         QVERIFY2(m_client, qPrintable(error));
         m_x = XConnection::open(m_desktop->displayName().toLocal8Bit(), &error);
         QVERIFY2(m_x, qPrintable(error));
