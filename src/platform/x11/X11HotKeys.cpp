@@ -5,6 +5,8 @@
 
 #include <xcb/xcb_keysyms.h>
 
+#include <algorithm>
+#include <iterator>
 #include <set>
 
 namespace panemaker::x11 {
@@ -104,7 +106,12 @@ int X11HotKeys::grab(const Grab &grab)
 
 void X11HotKeys::ungrab(const Grab &grab)
 {
-    for (std::uint16_t locks : lockCombinations())
+    ungrab(grab, lockCombinations());
+}
+
+void X11HotKeys::ungrab(const Grab &grab, const std::vector<std::uint16_t> &lockCombinations)
+{
+    for (std::uint16_t locks : lockCombinations)
         xcb_ungrab_key(m_x.xcb(), grab.keycode, m_x.root(), grab.modifiers | locks);
 }
 
@@ -135,11 +142,20 @@ void X11HotKeys::unregisterHotKey(Handle handle)
 
 void X11HotKeys::regrabAll()
 {
-    for (const auto &[handle, grab] : m_grabs)
-        ungrab(grab);
+    // Each switch between keyboards (a second one, XTEST) is announced as a new keyboard, but keycodes
+    // are fixed: only lock keys on other modifiers need other grabs. The new ones are taken before the
+    // old ones are let go, so that no press slips through to the focused window in between.
+    const std::vector<std::uint16_t> before = lockCombinations();
     readLockMasks();
-    for (const auto &[handle, grab] : m_grabs)
+    const std::vector<std::uint16_t> now = lockCombinations();
+    if (now == before)
+        return;
+    std::vector<std::uint16_t> stale;
+    std::ranges::set_difference(before, now, std::back_inserter(stale));
+    for (const auto &[handle, grab] : m_grabs) {
         this->grab(grab);
+        ungrab(grab, stale);
+    }
     m_x.flush();
 }
 

@@ -33,11 +33,12 @@ private:
         std::uint32_t number;
     };
 
-    // Every combination of Caps Lock, Num Lock and Scroll Lock on this keyboard.
+    // Every combination of Caps Lock, Num Lock and Scroll Lock on this keyboard, in ascending order.
     std::vector<std::uint16_t> lockCombinations() const;
     void readLockMasks();
     int grab(const Grab &grab);
     void ungrab(const Grab &grab);
+    void ungrab(const Grab &grab, const std::vector<std::uint16_t> &lockCombinations);
     void regrabAll();
     void handleKeyPress(const xcb_generic_event_t *event);
 
