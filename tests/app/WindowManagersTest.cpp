@@ -152,9 +152,9 @@ private Q_SLOTS:
         }
         const std::array<QRect, 2> areas = panelFreeAreas(m_session);
         const QRect area = areas[std::size_t(monitor)];
-        const std::optional<xcb_window_t> window = m_client->openActive(
-            u"w%1"_s.arg(++m_opened), {u"x=%1"_s.arg(area.x() + 100), u"y=%1"_s.arg(area.y() + 100), u"w=500"_s,
-                                       u"h=400"_s});
+        const std::optional<xcb_window_t> window =
+            m_client->openActive(u"w%1"_s.arg(++m_opened), {u"x=%1"_s.arg(area.x() + 100),
+                                                            u"y=%1"_s.arg(area.y() + 100), u"w=500"_s, u"h=400"_s});
         QVERIFY2(window, qPrintable(m_client->lastError()));
         const QRect start = *m_desktop->outerFrame(*window);
 
@@ -176,12 +176,11 @@ private Q_SLOTS:
         const bool landed = m_desktop->frameBecomes(*window, expected, 1);
         if (action == SnapAction::maximize && monitor == 0 && gap == 8)
             QVERIFY(m_desktop->screenshot(u"%1-maximized-beside-the-panels"_s.arg(m_sessionName)));
-        QVERIFY2(landed,
-                 qPrintable(m_panemaker->describe(*window)
-                            + u" expected (%1, %2, %3, %4)"_s.arg(expected.x())
-                                  .arg(expected.y())
-                                  .arg(expected.width())
-                                  .arg(expected.height())));
+        QVERIFY2(landed, qPrintable(m_panemaker->describe(*window)
+                                    + u" expected (%1, %2, %3, %4)"_s.arg(expected.x())
+                                          .arg(expected.y())
+                                          .arg(expected.width())
+                                          .arg(expected.height())));
     }
 };
 

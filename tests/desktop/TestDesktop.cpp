@@ -398,8 +398,8 @@ bool TestDesktop::startWindowManager(QString *error)
     if (!windowManager)
         return false;
     const QDeadlineTimer deadline(startTimeoutMs);
-    const bool announced = waitUntil(
-        [&] { return windowManagerReady() || windowManager->state() != QProcess::Running; }, startTimeoutMs);
+    const bool announced =
+        waitUntil([&] { return windowManagerReady() || windowManager->state() != QProcess::Running; }, startTimeoutMs);
     if (!announced || windowManager->state() != QProcess::Running || !manageProbe(deadline)) {
         fail(error, QStringLiteral("%1 did not start managing: %2").arg(program, outputOf(*windowManager)));
         return false;
@@ -438,8 +438,9 @@ bool TestDesktop::startPanel(QProcess *windowManager, QString *error)
     // A panel has its place once the window manager's work area leaves it out; tint2's are managed docks.
     const auto placed = [&] {
         const auto area = cardinals(m_root, atom("_NET_WORKAREA"), XCB_ATOM_CARDINAL);
-        const bool reserved = area && area->size() >= 4 && QRect(int((*area)[0]), int((*area)[1]), int((*area)[2]),
-                                                                 int((*area)[3])) != QRect(0, 0, 3360, 1080);
+        const bool reserved =
+            area && area->size() >= 4
+            && QRect(int((*area)[0]), int((*area)[1]), int((*area)[2]), int((*area)[3])) != QRect(0, 0, 3360, 1080);
         return reserved && (m_session != Session::openboxWithTint2 || clientList().size() == panels);
     };
     if (!waitUntil(placed, startTimeoutMs) || windowManager->state() != QProcess::Running) {
@@ -522,8 +523,8 @@ bool TestDesktop::manageOutOfSight(xcb_window_t window, const QDeadlineTimer &de
     if (!count || count->empty() || count->front() < 2)
         return false;
     m_lastDesktop = m_syncDesktop = count->front() - 1;
-    xcb_change_property(m_syncConnection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL,
-                        32, 1, &m_lastDesktop);
+    xcb_change_property(m_syncConnection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32,
+                        1, &m_lastDesktop);
     xcb_map_window(m_syncConnection, window);
     xcb_flush(m_syncConnection);
     return waitUntil([&] { return isManaged(window); }, int(deadline.remainingTime()));

@@ -108,7 +108,11 @@ bool PanemakerProcess::press(SnapAction action)
 QString PanemakerProcess::describe(xcb_window_t window)
 {
     const QRect r = m_desktop.outerFrame(window).value_or(QRect());
-    return u"at (%1, %2, %3, %4); log: %5"_s.arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(lines().join(u" | "_s));
+    return u"at (%1, %2, %3, %4); log: %5"_s.arg(r.x())
+        .arg(r.y())
+        .arg(r.width())
+        .arg(r.height())
+        .arg(lines().join(u" | "_s));
 }
 
 } // namespace panemaker

@@ -70,13 +70,13 @@ QSet<xcb_window_t> readClients(const XConnection &x, const std::vector<xcb_windo
     // Frames nest clients one or two levels deep; one round of requests a level.
     QHash<xcb_window_t, xcb_window_t> topLevelOf;
     while (!ancestorOf.isEmpty()) {
-        QHash<xcb_window_t, xcb_query_tree_cookie_t> cookies;
+        QHash<xcb_window_t, xcb_query_tree_cookie_t> parentCookies;
         for (auto it = ancestorOf.cbegin(); it != ancestorOf.cend(); ++it) {
-            if (it.value() != it.key() && !cookies.contains(it.value()))
-                cookies.insert(it.value(), xcb_query_tree(c, it.value()));
+            if (it.value() != it.key() && !parentCookies.contains(it.value()))
+                parentCookies.insert(it.value(), xcb_query_tree(c, it.value()));
         }
         QHash<xcb_window_t, xcb_window_t> parentOf;
-        for (auto it = cookies.cbegin(); it != cookies.cend(); ++it) {
+        for (auto it = parentCookies.cbegin(); it != parentCookies.cend(); ++it) {
             if (const auto tree = waitReply(c, xcb_query_tree_reply, it.value()))
                 parentOf.insert(it.key(), tree->parent);
         }

@@ -121,8 +121,7 @@ bool formsBand(const Sides &window, const Sides &monitor, Side side, int bandThi
     const Side a = alongStart(side);
     const int shared = std::min(window[opposite(a)], monitor[opposite(a)]) - std::max(window[a], monitor[a]);
     return std::abs(window[side] - monitor[side]) <= bandTolerance
-           && std::abs(thickness(window, side) - bandThickness) <= bandTolerance
-           && shared * 4 >= thickness(monitor, a);
+           && std::abs(thickness(window, side) - bandThickness) <= bandTolerance && shared * 4 >= thickness(monitor, a);
 }
 
 void applyWorkArea(std::vector<Sides> &areas, const std::vector<Sides> &monitors,
@@ -186,12 +185,13 @@ std::vector<QRect> workAreas(const std::vector<QRect> &monitorRects, const Deskt
     std::vector<QRect> result;
     for (std::size_t i = 0; i < monitors.size(); ++i) {
         const QRect &monitor = monitorRects[i];
-        const auto published = std::find_if(reservations.gtkWorkAreas.begin(), reservations.gtkWorkAreas.end(),
-                                            [&](const QRect &area) { return !area.isEmpty() && monitor.contains(area); });
+        const auto published =
+            std::find_if(reservations.gtkWorkAreas.begin(), reservations.gtkWorkAreas.end(),
+                         [&](const QRect &area) { return !area.isEmpty() && monitor.contains(area); });
         const QRect area = rectOf(areas[i]);
         result.push_back(published != reservations.gtkWorkAreas.end() ? *published
-                         : area.isValid() && !area.isEmpty() ? area
-                                                             : monitor);
+                         : area.isValid() && !area.isEmpty()          ? area
+                                                                      : monitor);
     }
     return result;
 }

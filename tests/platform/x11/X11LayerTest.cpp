@@ -215,8 +215,8 @@ private Q_SLOTS:
         // tell. A legacy strut is placed by its window, so there a move alone counts.
         const QString panel = u"w%1"_s.arg(++m_opened);
         m_names.append(panel);
-        QVERIFY(m_client->open(panel, {u"override=1"_s, u"x=0"_s, u"y=874"_s, u"w=1440"_s, u"h=26"_s,
-                                       u"strut=0,0,0,26"_s}));
+        QVERIFY(m_client->open(panel,
+                               {u"override=1"_s, u"x=0"_s, u"y=874"_s, u"w=1440"_s, u"h=26"_s, u"strut=0,0,0,26"_s}));
         const auto areasAre = [&](const Rect &left, const Rect &right) {
             return m_desktop->waitUntil([&] {
                 return screenNamed(u"LEFT"_s)->visibleFrame == left && screenNamed(u"RIGHT"_s)->visibleFrame == right;
