@@ -16,6 +16,8 @@ constexpr double matchTolerance = 2.0;
 // A restored frame must still show this much on some display, else it is centred instead.
 constexpr double visibleWidth = 100;
 constexpr double visibleHeight = 50;
+// The settings keep whatever space between windows they were given; beyond this it is no layout.
+constexpr double maximumGap = 100;
 
 QString frameText(const std::optional<Rect> &frame)
 {
@@ -43,7 +45,7 @@ QString WindowManager::applicationName(std::int32_t pid) const
 void WindowManager::perform(SnapAction action)
 {
     if (!m_platform.system.isAccessTrusted()) {
-        Log::error(QStringLiteral("%1: Accessibility access not granted").arg(action.rawValue()));
+        Log::error(QStringLiteral("%1: no window manager is running").arg(action.rawValue()));
         if (onNeedsAccess)
             onNeedsAccess();
         return;
@@ -81,7 +83,13 @@ void WindowManager::perform(SnapAction action, const AXWindow &window, const std
         m_platform.system.beep();
         return;
     }
-    const double gap = m_prefs.windowGap();
+    // Desktops, docks, splash screens and menus have places of their own.
+    if (windows.kind(window) == Windows::Kind::other) {
+        Log::info(QStringLiteral("%1: %2's window is not a normal or dialog window").arg(raw, app));
+        m_platform.system.beep();
+        return;
+    }
+    double gap = usableGap();
     Rect area = m_platform.usableArea.usableArea(*chosen);
 
     // The restore history is keyed by the window server's id, found by the window's frame.
@@ -107,9 +115,19 @@ void WindowManager::perform(SnapAction action, const AXWindow &window, const std
         area = nextArea;
         break;
     }
-    case SnapAction::center: target = centeredFrame(before->size(), area, gap); break;
     case SnapAction::restore: restore(window, id, area, gap); return;
-    default: target = gappedFrame(*action.unitRect(area.height <= area.width), area, gap); break;
+    default:
+        const auto cut = [&](double space) {
+            return action == SnapAction::center ? centeredFrame(before->size(), area, space)
+                                                : gappedFrame(*action.unitRect(area.height <= area.width), area, space);
+        };
+        target = cut(gap);
+        if (target.width < 1 || target.height < 1) {
+            reportIgnoredGap(gap, QStringLiteral("it leaves no room for the window"));
+            gap = 0;
+            target = cut(gap);
+        }
+        break;
     }
 
     const int result = windows.setFrame(window, target);
@@ -171,13 +189,33 @@ void WindowManager::forget(std::uint32_t id)
     m_historyOrder.removeAll(id);
 }
 
+double WindowManager::usableGap() const
+{
+    const double gap = m_prefs.windowGap();
+    if (gap >= 0 && gap <= maximumGap)
+        return gap;
+    reportIgnoredGap(gap, QStringLiteral("it must be from 0 to %1 points").arg(maximumGap));
+    return 0;
+}
+
+void WindowManager::reportIgnoredGap(double gap, const QString &why) const
+{
+    // Once for each value, not at every snap.
+    const QString line = QStringLiteral("Space between windows of %1 points is taken as none: %2").arg(gap).arg(why);
+    if (line != m_lastGapReport) {
+        Log::info(line);
+        m_lastGapReport = line;
+    }
+}
+
 std::optional<Rect> WindowManager::previewFrame(SnapAction action, const Screen &screen) const
 {
     const Rect area = m_platform.usableArea.usableArea(screen);
     const std::optional<Rect> unit = action.unitRect(area.height <= area.width);
     if (!unit)
         return std::nullopt;
-    return gappedFrame(*unit, area, m_prefs.windowGap());
+    const Rect frame = gappedFrame(*unit, area, usableGap());
+    return frame.width >= 1 && frame.height >= 1 ? frame : gappedFrame(*unit, area, 0);
 }
 
 } // namespace panemaker

@@ -57,12 +57,16 @@ private:
     void restore(const AXWindow &window, std::optional<std::uint32_t> id, const Rect &area, double gap);
     void record(std::uint32_t id, const Rect &before, const Rect &applied);
     void forget(std::uint32_t id);
+    // The preferred space between windows, or none when it is out of bounds.
+    double usableGap() const;
+    void reportIgnoredGap(double gap, const QString &why) const;
 
     Platform m_platform;
     const Preferences &m_prefs;
     GapFilling *m_gapFilling;
     QHash<std::uint32_t, Entry> m_history;
     QList<std::uint32_t> m_historyOrder; // oldest first
+    mutable QString m_lastGapReport;
 };
 
 } // namespace panemaker

@@ -104,14 +104,42 @@ private Q_SLOTS:
         QCOMPARE(m_desktop->outerFrame(window)->width(), width);
     }
 
-    void fullScreenWindowsAreRefused()
+    void windowsWithPlacesOfTheirOwnAreRefused_data()
     {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("line");
+        const QString special = u"leftHalf: PanemakerTestClient's window is not a normal or dialog window"_s;
+        QTest::newRow("full screen") << QStringList{u"fullscreen=1"_s}
+                                     << u"leftHalf: PanemakerTestClient's window is full screen"_s;
+        QTest::newRow("desktop") << QStringList{u"type=desktop"_s, u"w=1440"_s, u"h=900"_s} << special;
+        QTest::newRow("dock") << QStringList{u"type=dock"_s, u"y=860"_s, u"w=1440"_s, u"h=40"_s} << special;
+        QTest::newRow("splash") << QStringList{u"type=splash"_s, u"w=400"_s, u"h=300"_s} << special;
+    }
+    void windowsWithPlacesOfTheirOwnAreRefused()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, line);
         QVERIFY(startPanemaker());
-        const xcb_window_t window = openActive({u"fullscreen=1"_s});
+        const xcb_window_t window = openActive(options);
         const QRect before = *m_desktop->outerFrame(window);
         QVERIFY(m_panemaker->press(SnapAction::leftHalf));
-        QVERIFY(m_panemaker->waitForLine(u"leftHalf: PanemakerTestClient's window is full screen"_s));
+        QVERIFY2(m_panemaker->waitForLine(line), qPrintable(describe(window)));
         QCOMPARE(*m_desktop->outerFrame(window), before);
+    }
+
+    void gapsOutOfBoundsSnapAsNone_data()
+    {
+        QTest::addColumn<QString>("gap");
+        QTest::newRow("huge") << u"1e300"_s;
+        QTest::newRow("negative") << u"-5"_s;
+    }
+    void gapsOutOfBoundsSnapAsNone()
+    {
+        QFETCH(QString, gap);
+        QVERIFY(m_panemaker->start({u"askToFillGap=false"_s, u"windowGap="_s + gap}));
+        const xcb_window_t window = openActive({u"x=100"_s, u"y=100"_s, u"w=400"_s, u"h=300"_s});
+        QVERIFY(m_panemaker->press(SnapAction::leftHalf));
+        QVERIFY2(landsAt(window, QRect(0, 0, 720, 900)), qPrintable(describe(window)));
     }
 
     void lockKeysDoNotStopShortcuts_data()

@@ -190,6 +190,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("error");
         QTest::newRow("full screen, even restore") << u"fullscreen"_s << SnapAction(SnapAction::restore)
                                                    << u"restore: Editor's window is full screen"_s << false;
+        QTest::newRow("a dock or the desktop")
+            << u"dock"_s << SnapAction(SnapAction::leftHalf)
+            << u"leftHalf: Editor's window is not a normal or dialog window"_s << false;
         QTest::newRow("unreadable frame") << u"unreadable"_s << SnapAction(SnapAction::leftHalf)
                                           << u"leftHalf: couldn't read the frame of Editor's window"_s << true;
         QTest::newRow("no focused window")
@@ -209,6 +212,7 @@ private Q_SLOTS:
         m_desktop->add(1, start, situation == u"own"_s ? 1 : situation == u"nameless"_s ? 7 : 100);
         m_desktop->names.insert(1, u"Panemaker"_s);
         m_desktop->windows[1].fullScreen = situation == u"fullscreen"_s;
+        m_desktop->windows[1].kind = situation == u"dock"_s ? Windows::Kind::other : Windows::Kind::standard;
         m_desktop->windows[1].frameReadable = situation != u"unreadable"_s && situation != u"nameless"_s;
         if (situation == u"nofocus"_s)
             m_desktop->focused.reset();
@@ -216,6 +220,36 @@ private Q_SLOTS:
         QCOMPARE(m_desktop->beeps, 1);
         QCOMPARE(error ? m_log->errors() : m_log->events(), QStringList{line});
         QVERIFY(m_desktop->setFrames.isEmpty());
+    }
+
+    void unusableGapsCountAsNone_data()
+    {
+        QTest::addColumn<double>("gap");
+        QTest::addColumn<double>("areaWidth");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("huge")
+            << 1e300 << 1440.0
+            << u"Space between windows of 1e+300 points is taken as none: it must be from 0 to 100 points"_s;
+        QTest::newRow("negative")
+            << -5.0 << 1440.0
+            << u"Space between windows of -5 points is taken as none: it must be from 0 to 100 points"_s;
+        QTest::newRow("no room left")
+            << 100.0 << 300.0
+            << u"Space between windows of 100 points is taken as none: it leaves no room for the window"_s;
+    }
+    void unusableGapsCountAsNone()
+    {
+        QFETCH(double, gap);
+        QFETCH(double, areaWidth);
+        QFETCH(QString, line);
+        m_prefs->setWindowGap(gap);
+        m_displays->list[0].visibleFrame.width = areaWidth;
+        m_desktop->add(1, Rect{100, 100, 400, 300});
+        m_manager->perform(SnapAction::leftHalf);
+        QCOMPARE(frameOf(1), (Rect{0, 25, areaWidth / 2, 875}));
+        m_manager->perform(SnapAction::rightHalf);
+        QCOMPARE(frameOf(1), (Rect{areaWidth / 2, 25, areaWidth / 2, 875}));
+        QCOMPARE(m_log->events().filter(u"Space between"_s), QStringList{line}); // once, not at every snap
     }
 
     void missingAccessAsksForItWithoutABeep()
@@ -227,7 +261,7 @@ private Q_SLOTS:
         m_manager->perform(SnapAction::leftHalf);
         QCOMPARE(asked, 1);
         QCOMPARE(m_desktop->beeps, 0);
-        QCOMPARE(m_log->errors(), QStringList{u"leftHalf: Accessibility access not granted"_s});
+        QCOMPARE(m_log->errors(), QStringList{u"leftHalf: no window manager is running"_s});
     }
 
     void snapsHandTheirGapsToGapFilling()

@@ -5,7 +5,7 @@
 //       x= y= w= h=            initial geometry (x/y set USPosition, w/h set USSize)
 //       title=TEXT             percent-encoded UTF-8 ("Caf%C3%A9%20bar"), set as _NET_WM_NAME and WM_NAME
 //                              (STRING when ASCII, else UTF8_STRING)
-//       type=normal|dialog|dock|desktop|utility  _NET_WM_WINDOW_TYPE, absent unless given
+//       type=normal|dialog|dock|desktop|utility|splash  _NET_WM_WINDOW_TYPE, absent unless given
 //       minw= minh= maxw= maxh=  WM_NORMAL_HINTS size limits
 //       strut=l,r,t,b          _NET_WM_STRUT only
 //       strut=l,r,t,b,ly0,ly1,ry0,ry1,tx0,tx1,bx0,bx1  _NET_WM_STRUT_PARTIAL and _NET_WM_STRUT
@@ -267,7 +267,7 @@ private:
                 options.title = *title;
             } else if (key == "type") {
                 if (value != "normal" && value != "dialog" && value != "dock" && value != "desktop"
-                    && value != "utility")
+                    && value != "utility" && value != "splash")
                     throw Error("unknown type " + value);
                 options.type = value;
             } else if (key == "strut") {

@@ -32,8 +32,10 @@ std::optional<PropertyValue> PropertyValue::fromReply(const xcb_get_property_rep
     if (reply->format == 8) {
         value.bytes = QByteArray(data, length);
     } else if (reply->format == 32) {
+        // An empty list is common (Openbox sets an empty _NET_WM_STATE), and memcpy wants a real pointer.
         value.longs.resize(std::size_t(length) / 4);
-        std::memcpy(value.longs.data(), data, value.longs.size() * 4);
+        if (!value.longs.empty())
+            std::memcpy(value.longs.data(), data, value.longs.size() * 4);
     } else if (reply->format != 16) {
         return std::nullopt;
     }

@@ -27,6 +27,28 @@ class PropertiesTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A reply as the server sends it: the header, then the value.
+    void repliesOfEveryLengthAreCopied_data()
+    {
+        QTest::addColumn<Longs>("values");
+        QTest::newRow("empty, as Openbox's _NET_WM_STATE") << Longs{};
+        QTest::newRow("three") << Longs{1, 2, 0xFFFFFFFF};
+    }
+    void repliesOfEveryLengthAreCopied()
+    {
+        QFETCH(Longs, values);
+        std::vector<std::uint32_t> buffer(sizeof(xcb_get_property_reply_t) / 4 + values.size());
+        auto *reply = reinterpret_cast<xcb_get_property_reply_t *>(buffer.data());
+        reply->type = XCB_ATOM_CARDINAL;
+        reply->format = 32;
+        reply->value_len = std::uint32_t(values.size());
+        reply->length = std::uint32_t(values.size());
+        std::copy(values.begin(), values.end(), buffer.begin() + sizeof(xcb_get_property_reply_t) / 4);
+        const std::optional<PropertyValue> value = PropertyValue::fromReply(reply);
+        QVERIFY(value);
+        QCOMPARE(value->longs, values);
+    }
+
     void extentsNeedExactlyFourCardinals()
     {
         QCOMPARE(extents(longs({1, 2, 3, 4})), (Extents{1, 2, 3, 4}));
