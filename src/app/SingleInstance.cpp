@@ -1,11 +1,22 @@
-// The local socket between a running Panemaker and a second start.
+// The lock and the local socket between a running Panemaker and a later start.
 #include "app/SingleInstance.h"
 
+#include "core/Log.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QRegularExpression>
+#include <QThread>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 namespace panemaker {
 
@@ -14,44 +25,142 @@ namespace {
 constexpr int handOverTimeoutMs = 2000;
 const QByteArray reopenMessage = "reopen\n";
 
+// Only this user may enter it: ours, no access for others, not a link to somewhere else.
+bool isPrivateDirectory(const QString &path)
+{
+    struct stat status {};
+    return !path.isEmpty() && QDir::isAbsolutePath(path) && lstat(QFile::encodeName(path).constData(), &status) == 0
+           && S_ISDIR(status.st_mode) && status.st_uid == getuid() && (status.st_mode & 077) == 0;
+}
+
+QString privateDirectory()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (isPrivateDirectory(runtime))
+        return runtime;
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    const QString own = cache + QStringLiteral("/panemaker");
+    QDir().mkpath(cache);
+    mkdir(QFile::encodeName(own).constData(), 0700);
+    return isPrivateDirectory(own) ? own : QString();
+}
+
+// Qt's X11 platform plugin ends the process with exit() when the X server goes away, past every
+// destructor: the socket file is removed at exit then.
+QByteArray listeningSocketPath;
+
+void removeListeningSocket()
+{
+    if (!listeningSocketPath.isEmpty())
+        unlink(listeningSocketPath.constData());
+}
+
+// The other end of a local socket runs as this user.
+bool peerIsOwnUser(const QLocalSocket &socket)
+{
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    return getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0
+           && credentials.uid == getuid();
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString &displayName, QObject *parent) : QObject(parent)
 {
-    QString display = displayName;
-    display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.]")), QStringLiteral("_"));
-    m_name = QStringLiteral("panemaker-%1-%2").arg(getuid()).arg(display);
+    m_display = displayName;
+    m_display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.]")), QStringLiteral("_"));
 }
 
-bool SingleInstance::handOver()
+SingleInstance::~SingleInstance()
 {
-    QLocalSocket socket;
-    socket.connectToServer(m_name);
-    if (!socket.waitForConnected(handOverTimeoutMs))
-        return false;
-    socket.write(reopenMessage);
-    return socket.waitForBytesWritten(handOverTimeoutMs);
+    delete m_server; // removes the socket file while the lock still guards it
+    listeningSocketPath.clear();
+    if (m_lock >= 0)
+        close(m_lock);
 }
 
-bool SingleInstance::listen()
+SingleInstance::Role SingleInstance::start(QString *error)
+{
+    const QString directory = privateDirectory();
+    if (directory.isEmpty()) {
+        *error = QStringLiteral("no private directory for the instance lock: set XDG_RUNTIME_DIR");
+        return Role::failed;
+    }
+    const QString base = directory + QStringLiteral("/panemaker-") + m_display;
+    m_lock = open(QFile::encodeName(base + QStringLiteral(".lock")).constData(),
+                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_lock < 0) {
+        *error = QStringLiteral("can't open the instance lock in %1").arg(directory);
+        return Role::failed;
+    }
+    const QString socketPath = base + QStringLiteral(".socket");
+    if (flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
+        if (handOver(socketPath))
+            return Role::handedOver;
+        *error = QStringLiteral("another Panemaker runs on this display but does not answer");
+        return Role::failed;
+    }
+    if (!listen(socketPath))
+        Log::error(QStringLiteral("Couldn't listen for later starts; they will not reach this one"));
+    return Role::first;
+}
+
+bool SingleInstance::handOver(const QString &socketPath)
+{
+    // The holder of the lock may still be on its way to listening.
+    const QDeadlineTimer deadline(handOverTimeoutMs);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath);
+        if (socket.waitForConnected(int(deadline.remainingTime()))) {
+            if (!peerIsOwnUser(socket))
+                return false;
+            socket.write(reopenMessage);
+            return socket.waitForBytesWritten(int(deadline.remainingTime()));
+        }
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+bool SingleInstance::listen(const QString &socketPath)
 {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    // Nobody answered, so a socket file left there belongs to an instance that died.
-    QLocalServer::removeServer(m_name);
-    if (!m_server->listen(m_name))
+    // The lock is ours: whatever is at the socket's path was left by an instance that died.
+    QLocalServer::removeServer(socketPath);
+    if (!m_server->listen(socketPath))
         return false;
+    static const bool removedAtExit = std::atexit(removeListeningSocket) == 0;
+    if (removedAtExit)
+        listeningSocketPath = QFile::encodeName(m_server->fullServerName());
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains(reopenMessage))
-                    Q_EMIT reopenRequested();
-                socket->disconnectFromServer();
-            });
+            if (!peerIsOwnUser(*socket)) {
+                Log::error(QStringLiteral("Refused a start of Panemaker by another user"));
+                socket->abort();
+                continue;
+            }
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
         }
     });
     return true;
+}
+
+void SingleInstance::read(QLocalSocket *socket)
+{
+    const QByteArray pending = socket->peek(reopenMessage.size() + 1);
+    if (pending == reopenMessage)
+        Q_EMIT reopenRequested();
+    else if (pending.size() < reopenMessage.size() && reopenMessage.startsWith(pending))
+        return; // the rest is on its way
+    else
+        Log::error(QStringLiteral("Dropped a malformed message from a later start"));
+    socket->disconnectFromServer();
 }
 
 } // namespace panemaker

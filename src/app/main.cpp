@@ -31,7 +31,8 @@ void onTerminationSignal(int)
     [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT end the event loop, so that everything is torn down in order.
+// SIGTERM, SIGINT and SIGHUP (its terminal closed) end the event loop, so that everything is
+// torn down in order.
 void quitOnTerminationSignals(QCoreApplication &app)
 {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
@@ -42,8 +43,8 @@ void quitOnTerminationSignals(QCoreApplication &app)
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 // Wires the program over an open X connection and runs the event loop.
@@ -51,12 +52,14 @@ int run(QApplication &app, x11::XConnection &x)
 {
     const QString display = qEnvironmentVariable("DISPLAY");
     SingleInstance instance(display);
-    if (instance.handOver()) {
+    QString error;
+    switch (instance.start(&error)) {
+    case SingleInstance::Role::first: break;
+    case SingleInstance::Role::handedOver:
         std::fprintf(stderr, "panemaker: already running on %s; asked it to show itself\n", qPrintable(display));
         return 0;
+    case SingleInstance::Role::failed: std::fprintf(stderr, "panemaker: %s\n", qPrintable(error)); return 1;
     }
-    if (!instance.listen())
-        Log::error(QStringLiteral("Couldn't listen for later starts; another start will run a second copy"));
 
     x.deliverEvents();
     QObject::connect(&x, &x11::XConnection::connectionLost, &app, [] {

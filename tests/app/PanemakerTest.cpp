@@ -2,10 +2,15 @@
 #include "desktop/TestDesktop.h"
 #include "support/PanemakerProcess.h"
 
+#include <QFileInfo>
+#include <QLocalServer>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace panemaker;
 using namespace Qt::StringLiterals;
@@ -35,6 +40,11 @@ class PanemakerTest : public QObject {
     }
 
     bool landsAt(xcb_window_t window, const QRect &expected) { return m_desktop->frameBecomes(window, expected); }
+    QString instanceSocket() const
+    {
+        return m_desktop->environment().value(u"XDG_RUNTIME_DIR"_s) + u"/panemaker-"_s
+               + m_desktop->displayName().replace(u':', u'_') + u".socket"_s;
+    }
     QString describe(xcb_window_t window) { return m_panemaker->describe(window); }
 
 private Q_SLOTS:
@@ -216,15 +226,90 @@ private Q_SLOTS:
         QVERIFY(m_panemaker->waitForLine(u"Opened again while running"_s));
     }
 
-    void quitsCleanlyOnSigterm()
+    void quitsCleanlyOnSignals_data()
     {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP, its terminal closed") << int(SIGHUP);
+    }
+    void quitsCleanlyOnSignals()
+    {
+        QFETCH(int, signal);
         QVERIFY(startPanemaker());
+        QVERIFY(QFileInfo::exists(instanceSocket()));
         QProcess *running = m_panemaker->process();
-        ::kill(pid_t(running->processId()), SIGTERM);
+        ::kill(pid_t(running->processId()), signal);
         QVERIFY(running->waitForFinished(5000));
         QCOMPARE(running->exitStatus(), QProcess::NormalExit);
         QCOMPARE(running->exitCode(), 0);
+        QVERIFY(!QFileInfo::exists(instanceSocket()));
         m_panemaker->stop();
+    }
+
+    void startsAtOnceLeaveExactlyOneRunning()
+    {
+        m_panemaker->stop();
+        for (int round = 0; round < 20; ++round) {
+            std::vector<std::unique_ptr<QProcess>> starts;
+            for (int i = 0; i < 10; ++i) {
+                starts.push_back(std::make_unique<QProcess>());
+                starts.back()->setProcessEnvironment(m_desktop->environment());
+                starts.back()->start(QStringLiteral(PANEMAKER_PROGRAM), {});
+            }
+            const auto running = [&] {
+                return std::count_if(starts.begin(), starts.end(),
+                                     [](const auto &p) { return p->state() != QProcess::NotRunning; });
+            };
+            QVERIFY(m_desktop->waitUntil([&] { return running() <= 1; }, 20000));
+            QTest::qWait(200); // a second copy would have shown itself by now
+            QVERIFY2(running() == 1, qPrintable(u"round %1: %2 running"_s.arg(round).arg(running())));
+            for (const auto &start : starts) {
+                if (start->state() == QProcess::NotRunning)
+                    QCOMPARE(start->exitCode(), 0);
+                start->terminate();
+                start->waitForFinished(5000);
+            }
+        }
+    }
+
+    void squattersNeitherBlockNorHearAStart_data()
+    {
+        QTest::addColumn<QString>("squat");
+        QTest::newRow("a socket where older versions looked") << u"tmp"_s;
+        QTest::newRow("a runtime directory others can enter") << u"runtime"_s;
+        QTest::newRow("a plain file in the socket's place") << u"file"_s;
+    }
+    void squattersNeitherBlockNorHearAStart()
+    {
+        QFETCH(QString, squat);
+        m_panemaker->stop();
+        QTemporaryDir place;
+        QLocalServer squatter;
+        const QString display = m_desktop->displayName().replace(u':', u'_');
+        if (squat == u"tmp"_s) {
+            m_desktop->overrideEnvironment(u"TMPDIR"_s, place.path());
+            QVERIFY(squatter.listen(place.filePath(u"panemaker-%1-%2"_s.arg(getuid()).arg(display))));
+        } else if (squat == u"runtime"_s) {
+            // Another user's directory when the tests run as root; one anybody may enter otherwise.
+            QVERIFY(::chmod(QFile::encodeName(place.path()).constData(), 0755) == 0);
+            if (getuid() == 0)
+                QVERIFY(::chown(QFile::encodeName(place.path()).constData(), 65534, 65534) == 0);
+            m_desktop->overrideEnvironment(u"XDG_RUNTIME_DIR"_s, place.path());
+            QVERIFY(squatter.listen(place.filePath(u"panemaker-%1.socket"_s.arg(display))));
+        } else {
+            QFile file(instanceSocket());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(startPanemaker());
+        QProcess second;
+        second.setProcessEnvironment(m_desktop->environment());
+        second.start(QStringLiteral(PANEMAKER_PROGRAM), {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(m_panemaker->waitForLine(u"Opened again while running"_s));
+        QVERIFY(!squatter.hasPendingConnections());
+        m_panemaker->stop();
+        m_desktop->clearEnvironmentOverrides();
     }
 
     // Last: it takes the desktop down.
@@ -237,6 +322,7 @@ private Q_SLOTS:
         QCOMPARE(running->exitStatus(), QProcess::NormalExit);
         QCOMPARE(running->exitCode(), 1);
         QVERIFY(m_panemaker->lines().contains(u"Lost the connection to the X display; quitting"_s));
+        QVERIFY(!QFileInfo::exists(instanceSocket()));
         m_panemaker->stop();
     }
 

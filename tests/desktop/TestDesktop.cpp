@@ -142,8 +142,11 @@ std::optional<TestDesktop::Session> TestDesktop::sessionNamed(const QString &nam
 
 TestDesktop::TestDesktop(Session session) : m_session(session)
 {
-    for (const char *directory : {"config", "cache", "data", "state"})
+    for (const char *directory : {"config", "cache", "data", "state", "runtime"})
         QDir(m_home.path()).mkpath(QString::fromLatin1(directory));
+    // As a session's runtime directory is: the user's alone.
+    QFile::setPermissions(m_home.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TestDesktop::~TestDesktop()
@@ -195,9 +198,12 @@ QProcessEnvironment TestDesktop::environment() const
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.filePath(QStringLiteral("cache")));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
     environment.insert(QStringLiteral("XDG_STATE_HOME"), m_home.filePath(QStringLiteral("state")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.filePath(QStringLiteral("runtime")));
     environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("x11"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    for (auto it = m_overrides.cbegin(); it != m_overrides.cend(); ++it)
+        environment.insert(it.key(), it.value());
     return environment;
 }
 

@@ -83,6 +83,9 @@ public:
     QString displayName() const { return m_displayName; }
     // DISPLAY, HOME and XDG directories private to this desktop, an X11 session type.
     QProcessEnvironment environment() const;
+    // Sets a variable for the processes started from now on, until the overrides are cleared.
+    void overrideEnvironment(const QString &name, const QString &value) { m_overrides.insert(name, value); }
+    void clearEnvironmentOverrides() { m_overrides.clear(); }
     // The test's own connection, for assertions and input.
     xcb_connection_t *connection() const { return m_connection; }
     xcb_window_t root() const { return m_root; }
@@ -146,6 +149,7 @@ private:
 
     Session m_session;
     QTemporaryDir m_home;
+    QHash<QString, QString> m_overrides;
     QString m_displayName;
     xcb_connection_t *m_connection = nullptr;
     // Its own connection, so that waiting for the answer never swallows events the test waits for.
