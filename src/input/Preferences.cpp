@@ -1,9 +1,13 @@
 // Preferences: loading, write-through and the shortcut edits.
 #include "input/Preferences.h"
 
+#include "core/Log.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 namespace panemaker {
 
@@ -74,13 +78,31 @@ QString Preferences::userSettingsPath()
 }
 
 // Falling back to the defaults writes nothing: the file keeps what it holds until the
-// user changes a shortcut.
-ShortcutMap Preferences::loadShortcuts() const
+// user changes a shortcut, and a copy of it is kept aside for good.
+ShortcutMap Preferences::loadShortcuts()
 {
-    const std::optional<QByteArray> blob = m_store.dataValue(shortcutsKey);
-    if (!blob)
+    if (!m_store.contains(shortcutsKey))
         return Shortcut::defaultShortcuts();
-    return decodeShortcuts(*blob).value_or(Shortcut::defaultShortcuts());
+    const std::optional<QByteArray> blob = m_store.dataValue(shortcutsKey);
+    const std::optional<ShortcutMap> decoded = blob ? decodeShortcuts(*blob) : std::nullopt;
+    if (!decoded) {
+        const std::optional<QString> aside = m_store.keepCopy();
+        Log::error(QStringLiteral("The shortcuts in the settings file %1 can't be read; using the defaults%2")
+                       .arg(m_store.path(), aside ? QStringLiteral(" (kept the file as %1)").arg(*aside) : QString()));
+        return Shortcut::defaultShortcuts();
+    }
+    // One key can only do one thing: the first action in the usual order keeps it.
+    ShortcutMap shortcuts;
+    for (const auto &[action, shortcut] : *decoded) {
+        const auto holder = std::find_if(shortcuts.begin(), shortcuts.end(),
+                                         [&](const auto &entry) { return entry.second == shortcut; });
+        if (holder == shortcuts.end())
+            shortcuts.emplace(action, shortcut);
+        else
+            Log::error(QStringLiteral("The shortcut of %1 is also %2's; only %2 keeps it")
+                           .arg(action.rawValue(), holder->first.rawValue()));
+    }
+    return shortcuts;
 }
 
 void Preferences::assignSwitch(bool &field, bool value, void (Preferences::*changed)(bool), const QString &key)

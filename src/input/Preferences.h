@@ -65,7 +65,7 @@ Q_SIGNALS:
 
 private:
     void assignSwitch(bool &field, bool value, void (Preferences::*changed)(bool), const QString &key);
-    ShortcutMap loadShortcuts() const;
+    ShortcutMap loadShortcuts();
 
     SettingsFile m_store;
     bool m_askToFillGap;

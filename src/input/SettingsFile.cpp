@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringDecoder>
+#include <QTemporaryDir>
 
 #include <cmath>
 
@@ -164,17 +165,47 @@ std::optional<QByteArray> SettingsFile::dataValue(const QString &key) const
 
 bool SettingsFile::setBool(const QString &key, bool value)
 {
-    return write(key, value);
+    return storedBool(key) == value || write(key, value);
 }
 
 bool SettingsFile::setDouble(const QString &key, double value)
 {
-    return write(key, value);
+    return storedDouble(key) == value || write(key, value);
 }
 
 bool SettingsFile::setData(const QString &key, const QByteArray &value)
 {
-    return write(key, value);
+    return dataValue(key) == value || write(key, value);
+}
+
+std::optional<QString> SettingsFile::keepCopy()
+{
+    if (m_keptCopy)
+        return m_keptCopy;
+    const QString aside = asideName(m_path);
+    if (!QFile::copy(m_path, aside)) {
+        Log::error(QStringLiteral("Couldn't keep a copy of the settings file %1 as %2").arg(m_path, aside));
+        return std::nullopt;
+    }
+    m_keptCopy = aside;
+    return aside;
+}
+
+bool SettingsFile::rewritesAsItIs() const
+{
+    QFile original(m_path);
+    if (!original.open(QIODevice::ReadOnly))
+        return true; // nothing there to lose
+    const QByteArray bytes = original.readAll();
+    QTemporaryDir scratch;
+    const QString rewritten = scratch.filePath(QStringLiteral("rewritten.conf"));
+    {
+        QSettings copy(rewritten, QSettings::IniFormat);
+        for (const QString &key : m_settings->allKeys())
+            copy.setValue(key, m_settings->value(key));
+    }
+    QFile result(rewritten);
+    return result.open(QIODevice::ReadOnly) && result.readAll() == bytes;
 }
 
 bool SettingsFile::write(const QString &key, const QVariant &value)
@@ -183,6 +214,15 @@ bool SettingsFile::write(const QString &key, const QVariant &value)
         m_unsaved.insert(key, value);
         return false;
     }
+    // QSettings rewrites the whole file: comments, the order of keys and values written by hand
+    // in forms it does not keep would be lost.
+    if (!m_rewriteChecked && !m_keptCopy && QFileInfo::exists(m_path) && !rewritesAsItIs()) {
+        const std::optional<QString> aside = keepCopy();
+        if (!aside)
+            return false; // the value lives on in memory; the file keeps what it has
+        Log::info(QStringLiteral("Settings file %1 has what a rewrite would drop; kept it as %2").arg(m_path, *aside));
+    }
+    m_rewriteChecked = true;
     m_settings->setValue(key, value);
     m_settings->sync();
     if (m_settings->status() == QSettings::NoError)

@@ -1,5 +1,6 @@
 // SettingsFile: the user's settings, one INI file read with types and written through on
-// every change. A damaged file is moved aside rather than overwritten.
+// every change of a value. A damaged file is moved aside rather than overwritten, and a file
+// that a rewrite would lose something of is copied aside before the first write.
 #pragma once
 
 #include <QByteArray>
@@ -34,10 +35,16 @@ public:
     double doubleValue(const QString &key) const;
     std::optional<QByteArray> dataValue(const QString &key) const;
 
-    // Each write reaches the disk before it returns; false (and a log line) when it could not.
+    // Each write of a new value reaches the disk before it returns; false (and a log line) when
+    // it could not. Writing the value a key already holds leaves the file alone.
     bool setBool(const QString &key, bool value);
     bool setDouble(const QString &key, double value);
     bool setData(const QString &key, const QByteArray &value);
+
+    bool contains(const QString &key) const { return stored(key).has_value(); }
+    // Copies the file aside as a damaged one, for a value in it that can't be used; the copy's
+    // name. Once per run: the copy holds the file as it was before this run changed it.
+    std::optional<QString> keepCopy();
 
 private:
     std::optional<QVariant> stored(const QString &key) const;
@@ -45,7 +52,11 @@ private:
     std::optional<double> storedDouble(const QString &key) const;
     bool write(const QString &key, const QVariant &value);
     void open();
+    // Whether writing the file as QSettings does would give back exactly these bytes.
+    bool rewritesAsItIs() const;
 
+    bool m_rewriteChecked = false;
+    std::optional<QString> m_keptCopy;
     QString m_path;
     std::unique_ptr<QSettings> m_settings; // null when the file cannot be used at all
     QVariantMap m_unsaved;                 // what was written while the file cannot be used

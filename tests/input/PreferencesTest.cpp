@@ -5,6 +5,7 @@
 #include "support/Printing.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -91,6 +92,71 @@ private Q_SLOTS:
         QCOMPARE(again.windowGap(), 12.5);
         QCOMPARE(again.shortcuts(), onlyLeftHalfAndCenter());
         QCOMPARE(QSettings(m_path, QSettings::IniFormat).value(u"shortcuts"_s).typeId(), QMetaType::QByteArray);
+    }
+
+    void startsLeaveTheFileAsItIs_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("written by hand") << QByteArray(
+            "; mine\n[General]\nwindowGap=4\nhasLaunched=true\nshortcuts=\"{}\"\nnotOurs=1\n");
+        QTest::newRow("after the first launch") << QByteArray();
+    }
+    void startsLeaveTheFileAsItIs()
+    {
+        QFETCH(QByteArray, bytes);
+        if (bytes.isEmpty())
+            Preferences{m_path};
+        else
+            writeFile(m_path, bytes);
+        const QByteArray before = contents(m_path);
+        for (int start = 0; start < 3; ++start)
+            Preferences{m_path};
+        QCOMPARE(contents(m_path), before);
+    }
+
+    void aRewriteKeepsTheFileAsTheUserWroteItFirst()
+    {
+        const QByteArray bytes = "; mine\n[General]\nwindowGap=4\nhasLaunched=true\naskToFillGap=false\n";
+        writeFile(m_path, bytes);
+        LogCapture log;
+        Preferences(m_path).setWindowGap(8);
+        Preferences(m_path).setWindowGap(10); // a file Panemaker wrote loses nothing
+        QCOMPARE(contents(m_path + u".damaged"_s), bytes);
+        QVERIFY(!QFileInfo::exists(m_path + u".damaged.1"_s));
+        QCOMPARE(log.events(),
+                 QStringList{u"Settings file %1 has what a rewrite would drop; kept it as %1.damaged"_s.arg(m_path)});
+        QCOMPARE(Preferences(m_path).windowGap(), 10.0);
+        QVERIFY(!Preferences(m_path).askToFillGap());
+    }
+
+    void unreadableShortcutsAreReportedAndKept_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("not JSON") << QByteArray("@ByteArray({leftHalf)");
+        QTest::newRow("plain quotes, as written by hand")
+            << QByteArray("\"{\\\"leftHalf\\\":{\\\"keyCode\\\":123,\\\"modifiers\\\":6144}}\"");
+    }
+    void unreadableShortcutsAreReportedAndKept()
+    {
+        QFETCH(QByteArray, value);
+        const QByteArray bytes = "[General]\nhasLaunched=true\nshortcuts=" + value + "\n";
+        writeFile(m_path, bytes);
+        LogCapture log;
+        QCOMPARE(Preferences(m_path).shortcuts(), Shortcut::defaultShortcuts());
+        QCOMPARE(log.errors(), QStringList{u"The shortcuts in the settings file %1 can't be read; using the defaults "
+                                           u"(kept the file as %1.damaged)"_s.arg(m_path)});
+        QCOMPARE(contents(m_path + u".damaged"_s), bytes);
+        QCOMPARE(contents(m_path), bytes);
+    }
+
+    void aKeyGivenTwiceStaysWithTheFirstAction()
+    {
+        QSettings(m_path, QSettings::IniFormat)
+            .setValue(u"shortcuts"_s, QByteArray(R"({"rightHalf":{"keyCode":123,"modifiers":6144},)"
+                                                 R"("leftHalf":{"keyCode":123,"modifiers":6144}})"));
+        LogCapture log;
+        QCOMPARE(Preferences(m_path).shortcuts(), (ShortcutMap{{SnapAction::leftHalf, {123, 0x1800}}}));
+        QCOMPARE(log.errors(), QStringList{u"The shortcut of rightHalf is also leftHalf's; only leftHalf keeps it"_s});
     }
 
     void gapIsStoredUnchanged_data()
