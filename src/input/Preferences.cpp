@@ -21,9 +21,11 @@ const QString checkForUpdatesKey = QStringLiteral("checkForUpdates");
 const QString shortcutsKey = QStringLiteral("shortcuts");
 const QString hasLaunchedKey = QStringLiteral("hasLaunched");
 
+} // namespace
+
 // The blob is all or nothing: any member that is not a shortcut spoils it. Members named
 // after no action are passed over, and actions it does not name have no shortcut.
-std::optional<ShortcutMap> decodeShortcuts(const QByteArray &blob)
+std::optional<ShortcutMap> Preferences::decodeShortcuts(const QByteArray &blob)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(blob, &error);
@@ -40,8 +42,6 @@ std::optional<ShortcutMap> decodeShortcuts(const QByteArray &blob)
     }
     return shortcuts;
 }
-
-} // namespace
 
 Preferences::Preferences(const QString &path, QObject *parent) : QObject(parent), m_store(path)
 {
@@ -93,14 +93,14 @@ ShortcutMap Preferences::loadShortcuts()
     }
     // One key can only do one thing: the first action in the usual order keeps it.
     ShortcutMap shortcuts;
-    for (const auto &[action, shortcut] : *decoded) {
+    for (const auto &assigned : *decoded) {
         const auto holder = std::find_if(shortcuts.begin(), shortcuts.end(),
-                                         [&](const auto &entry) { return entry.second == shortcut; });
+                                         [&](const auto &entry) { return entry.second == assigned.second; });
         if (holder == shortcuts.end())
-            shortcuts.emplace(action, shortcut);
+            shortcuts.insert(assigned);
         else
             Log::error(QStringLiteral("The shortcut of %1 is also %2's; only %2 keeps it")
-                           .arg(action.rawValue(), holder->first.rawValue()));
+                           .arg(assigned.first.rawValue(), holder->first.rawValue()));
     }
     return shortcuts;
 }

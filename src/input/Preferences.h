@@ -29,6 +29,8 @@ public:
     static Preferences &shared();
     // $XDG_CONFIG_HOME/panemaker/panemaker.conf
     static QString userSettingsPath();
+    // The stored "shortcuts" blob; nothing when any part of it is not a shortcut.
+    static std::optional<ShortcutMap> decodeShortcuts(const QByteArray &blob);
 
     // The store itself, for the few keys other parts of the program keep beside these.
     SettingsFile &store() { return m_store; }

@@ -9,6 +9,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 
 namespace panemaker {
@@ -34,7 +35,8 @@ Inspection inspect(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {FileState::unreadable, file.errorString()};
-    const QByteArray bytes = file.read(SettingsFile::maximumSize + 1);
+    // Reading asks for a buffer of the size asked for: no more than the file holds.
+    const QByteArray bytes = file.read(std::min(file.size(), SettingsFile::maximumSize) + 1);
     if (bytes.size() > SettingsFile::maximumSize)
         return {FileState::damaged, QStringLiteral("larger than %1 bytes").arg(SettingsFile::maximumSize)};
     QStringDecoder decoder(QStringDecoder::Utf8);
