@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -270,6 +271,25 @@ private Q_SLOTS:
                 start->waitForFinished(5000);
             }
         }
+    }
+
+    void malformedMessagesAreDropped_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("another word") << QByteArray("quit\n");
+        QTest::newRow("oversized") << QByteArray(100000, 'r');
+    }
+    void malformedMessagesAreDropped()
+    {
+        QFETCH(QByteArray, message);
+        QVERIFY(startPanemaker());
+        QLocalSocket socket;
+        socket.connectToServer(instanceSocket());
+        QVERIFY(socket.waitForConnected(2000));
+        socket.write(message);
+        QVERIFY(socket.waitForBytesWritten(2000));
+        QVERIFY(m_panemaker->waitForLine(u"Dropped a malformed message from a later start"_s));
+        QVERIFY(!m_panemaker->lines().contains(u"Opened again while running"_s));
     }
 
     void squattersNeitherBlockNorHearAStart_data()
