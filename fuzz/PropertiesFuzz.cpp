@@ -32,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     (void)extents(value);
     (void)partialStrut(value);
     (void)text(value, utf8String);
+    (void)windowClass(value);
     (void)rectangles(value);
     if (value)
         (void)icon(value->longs, 64);

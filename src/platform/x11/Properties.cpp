@@ -91,6 +91,14 @@ std::optional<Strut> partialStrut(const std::optional<PropertyValue> &value)
     return s;
 }
 
+std::optional<WindowClass> windowClass(const std::optional<PropertyValue> &value)
+{
+    if (!value || value->type != XCB_ATOM_STRING || value->format != 8)
+        return std::nullopt;
+    const QList<QByteArray> names = value->bytes.split('\0');
+    return WindowClass{QString::fromLatin1(names.value(0)), QString::fromLatin1(names.value(1))};
+}
+
 std::optional<QString> text(const std::optional<PropertyValue> &value, xcb_atom_t utf8StringAtom)
 {
     if (!value || value->format != 8)

@@ -55,6 +55,11 @@ std::vector<xcb_atom_t> atomList(const std::optional<PropertyValue> &value);
 
 std::optional<Extents> extents(const std::optional<PropertyValue> &value);
 std::optional<Strut> partialStrut(const std::optional<PropertyValue> &value);
+// WM_CLASS: the instance name, then the class name, both Latin-1 STRING.
+struct WindowClass {
+    QString instance, name;
+};
+std::optional<WindowClass> windowClass(const std::optional<PropertyValue> &value);
 // UTF8_STRING as UTF-8 (bad sequences become U+FFFD), STRING as Latin-1; trailing NULs dropped.
 std::optional<QString> text(const std::optional<PropertyValue> &value, xcb_atom_t utf8StringAtom);
 // The largest image of a _NET_WM_ICON list no larger than `maximumSide` on either side;

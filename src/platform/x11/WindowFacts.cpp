@@ -138,11 +138,9 @@ std::vector<WindowFacts> readWindowFacts(const XConnection &x, std::span<const x
                 facts.allowedActions = atomList(actions);
         }
         if (parts & WindowFacts::readClass) {
-            const auto value = x.property(k.windowClass);
-            if (value && value->type == XCB_ATOM_STRING && value->format == 8) {
-                const QList<QByteArray> names = value->bytes.split('\0');
-                facts.instanceName = QString::fromLatin1(names.value(0));
-                facts.className = QString::fromLatin1(names.value(1));
+            if (const std::optional<WindowClass> names = windowClass(x.property(k.windowClass))) {
+                facts.instanceName = names->instance;
+                facts.className = names->name;
             }
         }
     }
