@@ -116,18 +116,14 @@ void WindowManager::perform(SnapAction action, const AXWindow &window, const std
         break;
     }
     case SnapAction::restore: restore(window, id, area, gap); return;
-    default:
-        const auto cut = [&](double space) {
-            return action == SnapAction::center ? centeredFrame(before->size(), area, space)
-                                                : gappedFrame(*action.unitRect(area.height <= area.width), area, space);
-        };
-        target = cut(gap);
-        if (target.width < 1 || target.height < 1) {
-            reportIgnoredGap(gap, QStringLiteral("it leaves no room for the window"));
-            gap = 0;
-            target = cut(gap);
-        }
+    case SnapAction::center:
+        target = withRoom([&](double space) { return centeredFrame(before->size(), area, space); }, gap);
         break;
+    default: {
+        const Rect unit = *action.unitRect(area.height <= area.width);
+        target = withRoom([&](double space) { return gappedFrame(unit, area, space); }, gap);
+        break;
+    }
     }
 
     const int result = windows.setFrame(window, target);
@@ -198,6 +194,16 @@ double WindowManager::usableGap() const
     return 0;
 }
 
+Rect WindowManager::withRoom(const std::function<Rect(double gap)> &cut, double &gap) const
+{
+    const Rect frame = cut(gap);
+    if ((frame.width >= 1 && frame.height >= 1) || gap == 0)
+        return frame;
+    reportIgnoredGap(gap, QStringLiteral("it leaves no room for the window"));
+    gap = 0;
+    return cut(gap);
+}
+
 void WindowManager::reportIgnoredGap(double gap, const QString &why) const
 {
     // Once for each value, not at every snap.
@@ -214,8 +220,8 @@ std::optional<Rect> WindowManager::previewFrame(SnapAction action, const Screen 
     const std::optional<Rect> unit = action.unitRect(area.height <= area.width);
     if (!unit)
         return std::nullopt;
-    const Rect frame = gappedFrame(*unit, area, usableGap());
-    return frame.width >= 1 && frame.height >= 1 ? frame : gappedFrame(*unit, area, 0);
+    double gap = usableGap();
+    return withRoom([&](double space) { return gappedFrame(*unit, area, space); }, gap);
 }
 
 } // namespace panemaker

@@ -59,6 +59,9 @@ private:
     void forget(std::uint32_t id);
     // The preferred space between windows, or none when it is out of bounds.
     double usableGap() const;
+    // The frame `cut` gives with the gap, or with none (and `gap` set to 0) where the gap leaves
+    // the window no room.
+    Rect withRoom(const std::function<Rect(double gap)> &cut, double &gap) const;
     void reportIgnoredGap(double gap, const QString &why) const;
 
     Platform m_platform;

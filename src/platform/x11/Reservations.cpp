@@ -43,6 +43,13 @@ Struts readStruts(const XConnection &x, const StrutCookies &cookies)
     return result;
 }
 
+void record(ReservationScan &scan, xcb_window_t window, xcb_window_t topLevel, const QRect &outer, const Struts &struts)
+{
+    scan.reservations.struts.push_back({outer, struts.partial, struts.strut.value_or(Extents())});
+    scan.strutWindows.insert(window);
+    scan.strutTopLevels.insert(topLevel);
+}
+
 QRect outerRect(QPoint origin, const xcb_get_geometry_reply_t &geometry)
 {
     const int border = geometry.border_width;
@@ -101,10 +108,7 @@ QSet<xcb_window_t> readClients(const XConnection &x, const std::vector<xcb_windo
             continue;
         const auto &[client, struts] = declaring[i];
         const QPoint outerCorner(position->dst_x - geometry->border_width, position->dst_y - geometry->border_width);
-        scan.reservations.struts.push_back(
-            {outerRect(outerCorner, *geometry), struts.partial, struts.strut.value_or(Extents())});
-        scan.strutWindows.insert(client);
-        scan.strutTopLevels.insert(topLevelOf.value(client, client));
+        record(scan, client, topLevelOf.value(client, client), outerRect(outerCorner, *geometry), struts);
     }
     QSet<xcb_window_t> frames;
     for (xcb_window_t topLevel : std::as_const(topLevelOf))
@@ -153,11 +157,8 @@ void walkTree(const XConnection &x, std::vector<Node> level, const QSet<xcb_wind
             const QRect outer = outerRect(node.parentOrigin + QPoint(geometry->x, geometry->y), *geometry);
             if (node.window == node.topLevel && struts.drawn)
                 scan.reservations.topLevels.push_back(outer);
-            if (struts.declared()) {
-                scan.reservations.struts.push_back({outer, struts.partial, struts.strut.value_or(Extents())});
-                scan.strutWindows.insert(node.window);
-                scan.strutTopLevels.insert(node.topLevel);
-            }
+            if (struts.declared())
+                record(scan, node.window, node.topLevel, outer, struts);
             // A client's own child windows are its business: struts live on the client.
             if (struts.tree && !isClient) {
                 const QPoint inside = outer.topLeft() + QPoint(geometry->border_width, geometry->border_width);

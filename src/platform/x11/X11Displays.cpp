@@ -1,7 +1,6 @@
 // Displays on X11.
 #include "platform/x11/X11Displays.h"
 
-#include "platform/x11/Reservations.h"
 #include "platform/x11/WindowFacts.h"
 
 #include <xcb/randr.h>
@@ -32,7 +31,7 @@ void X11Displays::handleEvent(const xcb_generic_event_t *event)
         QMutexLocker lock(&m_mutex);
         if (m_snapshot
             && (atom == ewmh->_NET_WORKAREA || atom == ewmh->_NET_CURRENT_DESKTOP || atom == ewmh->_NET_WM_STRUT
-                || atom == ewmh->_NET_WM_STRUT_PARTIAL || atom == m_snapshot->publishedAreasAtom))
+                || atom == ewmh->_NET_WM_STRUT_PARTIAL || atom == m_snapshot->reservations.publishedAreasAtom))
             m_snapshot.reset();
         return;
     }
@@ -47,8 +46,8 @@ void X11Displays::handleEvent(const xcb_generic_event_t *event)
         // Every snap moves a window: only panels and toolbars moving change the work areas.
         QMutexLocker lock(&m_mutex);
         if (m_snapshot
-            && (configure->override_redirect || m_snapshot->strutWindows.contains(configure->window)
-                || m_snapshot->strutTopLevels.contains(configure->window)))
+            && (configure->override_redirect || m_snapshot->reservations.strutWindows.contains(configure->window)
+                || m_snapshot->reservations.strutTopLevels.contains(configure->window)))
             m_snapshot.reset();
         return;
     }
@@ -74,20 +73,17 @@ X11Displays::Snapshot X11Displays::readSnapshot() const
 {
     Snapshot fresh;
     fresh.monitors = readMonitors(m_x);
-    const ReservationScan scan = readReservations(m_x);
+    fresh.reservations = readReservations(m_x);
     // Strut windows inside frames tell only themselves when their struts change or they move.
     const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    for (xcb_window_t window : scan.strutWindows)
+    for (xcb_window_t window : std::as_const(fresh.reservations.strutWindows))
         xcb_change_window_attributes(m_x.xcb(), window, XCB_CW_EVENT_MASK, &events);
     m_x.flush();
-    fresh.strutWindows = scan.strutWindows;
-    fresh.strutTopLevels = scan.strutTopLevels;
-    fresh.publishedAreasAtom = scan.publishedAreasAtom;
 
     std::vector<QRect> rects;
     for (const Monitor &monitor : fresh.monitors)
         rects.push_back(monitor.rect);
-    const std::vector<QRect> areas = workAreas(rects, scan.reservations);
+    const std::vector<QRect> areas = workAreas(rects, fresh.reservations.reservations);
     const Spaces spaces = Spaces::of(fresh.monitors);
     for (std::size_t i = 0; i < fresh.monitors.size(); ++i)
         fresh.screens.append(

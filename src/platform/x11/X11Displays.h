@@ -3,10 +3,10 @@
 
 #include "platform/Displays.h"
 #include "platform/x11/Monitors.h"
+#include "platform/x11/Reservations.h"
 #include "platform/x11/XConnection.h"
 
 #include <QMutex>
-#include <QSet>
 
 #include <optional>
 
@@ -31,8 +31,7 @@ private:
     struct Snapshot {
         std::vector<Monitor> monitors;
         QList<Screen> screens;
-        QSet<xcb_window_t> strutWindows, strutTopLevels;
-        xcb_atom_t publishedAreasAtom = XCB_ATOM_NONE;
+        ReservationScan reservations; // what changes them is watched
     };
     Snapshot snapshot() const;
     Snapshot readSnapshot() const;
