@@ -74,12 +74,14 @@ int main(int argc, char **argv)
         for (const ServerWindow &w : stack)
             windows.frame(AXWindow{w.id, w.pid});
     });
-    report("frame, kind, full screen, minimized, title of each", [&] {
+    report("snapshot() of every window, one by one", [&] {
+        for (const ServerWindow &w : stack)
+            windows.snapshot(AXWindow{w.id, w.pid});
+    });
+    report("snapshot, minimized, title of each", [&] {
         for (const ServerWindow &w : stack) {
             const AXWindow window{w.id, w.pid};
-            windows.frame(window);
-            windows.kind(window);
-            windows.isFullScreen(window);
+            windows.snapshot(window);
             windows.isMinimized(window);
             windows.title(window);
         }

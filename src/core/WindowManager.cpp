@@ -66,38 +66,35 @@ void WindowManager::perform(SnapAction action, const AXWindow &window, const std
 {
     Windows &windows = m_platform.windows;
     cancelFillSession();
-    const QString app = applicationName(window.pid);
+    // Named only for the log, once the window has moved: the user waits for the move alone.
+    const auto app = [&] { return applicationName(window.pid); };
     const QString raw = action.rawValue();
 
-    const std::optional<Rect> before = windows.frame(window);
+    const std::optional<Windows::Snapshot> facts = windows.snapshot(window);
+    const std::optional<Rect> before = facts ? std::optional(facts->frame) : std::nullopt;
     const std::optional<Screen> chosen = screen   ? screen
                                          : before ? screenForFrame(m_platform.displays, *before)
                                                   : std::nullopt;
     if (!before || !chosen) {
-        Log::error(QStringLiteral("%1: couldn't read the frame of %2's window").arg(raw, app));
+        Log::error(QStringLiteral("%1: couldn't read the frame of %2's window").arg(raw, app()));
         m_platform.system.beep();
         return;
     }
-    if (windows.isFullScreen(window).value_or(false)) {
-        Log::info(QStringLiteral("%1: %2's window is full screen").arg(raw, app));
+    if (facts->isFullScreen) {
+        Log::info(QStringLiteral("%1: %2's window is full screen").arg(raw, app()));
         m_platform.system.beep();
         return;
     }
     // Desktops, docks, splash screens and menus have places of their own.
-    if (windows.kind(window) == Windows::Kind::other) {
-        Log::info(QStringLiteral("%1: %2's window is not a normal or dialog window").arg(raw, app));
+    if (facts->kind == Windows::Kind::other) {
+        Log::info(QStringLiteral("%1: %2's window is not a normal or dialog window").arg(raw, app()));
         m_platform.system.beep();
         return;
     }
     double gap = usableGap();
     Rect area = m_platform.usableArea.usableArea(*chosen);
-
-    // The restore history is keyed by the window server's id, found by the window's frame.
-    std::optional<std::uint32_t> id;
-    if (const std::optional<Rect> current = windows.frame(window)) {
-        if (const auto entry = ServerWindow::match(window.pid, *current, windows.serverWindows()))
-            id = entry->id;
-    }
+    // The restore history is keyed by the window server's id.
+    const std::optional<std::uint32_t> id = facts->serverId;
 
     Rect target;
     switch (action) {
@@ -138,7 +135,7 @@ void WindowManager::perform(SnapAction action, const AXWindow &window, const std
         }
     }
     Log::info(QStringLiteral("%1 %2: %3 → %4, now %5, AX result %6")
-                  .arg(raw, app, frameText(before), frameText(target), frameText(now))
+                  .arg(raw, app(), frameText(before), frameText(target), frameText(now))
                   .arg(result));
     const Rect applied = now.value_or(target);
     if (id)

@@ -7,7 +7,6 @@
 #include <QPointF>
 #include <QString>
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -31,17 +30,6 @@ struct ServerWindow {
 
     bool operator==(const ServerWindow &) const = default;
 
-    // The first entry with this pid whose frame lies within (strictly) less than a point of `frame`.
-    static std::optional<ServerWindow> match(std::int32_t pid, const Rect &frame, const QList<ServerWindow> &list)
-    {
-        for (const ServerWindow &entry : list) {
-            if (entry.pid == pid && std::abs(entry.frame.x - frame.x) < 1.0 && std::abs(entry.frame.y - frame.y) < 1.0
-                && std::abs(entry.frame.width - frame.width) < 1.0 && std::abs(entry.frame.height - frame.height) < 1.0)
-                return entry;
-        }
-        return std::nullopt;
-    }
-
     // The first entry of a fresh stack with this pid whose frame contains the top-left point.
     static std::optional<ServerWindow> at(const class Windows &windows, std::int32_t pid, QPointF point);
 };
@@ -50,7 +38,18 @@ class Windows {
 public:
     enum class Kind { standard, dialog, other };
 
+    // What a snap needs to know of a window before it moves it.
+    struct Snapshot {
+        Rect frame; // as frame() reads it
+        bool isFullScreen = false;
+        Kind kind = Kind::standard;
+        std::optional<std::uint32_t> serverId; // nothing when the window server does not list it
+    };
+
     virtual ~Windows() = default;
+
+    // Read in one go; nothing once the window is gone or its frame cannot be read.
+    virtual std::optional<Snapshot> snapshot(const AXWindow &window) const = 0;
 
     // The visible outer frame (top-left space): what the user sees as the window, with the
     // window manager's decorations and without invisible shadows. Nothing once it is gone.
@@ -71,8 +70,6 @@ public:
     // The windows of the current desktop, front to back.
     virtual QList<ServerWindow> serverWindows() const = 0;
 
-    virtual std::optional<Kind> kind(const AXWindow &window) const = 0;
-    virtual std::optional<bool> isFullScreen(const AXWindow &window) const = 0;
     virtual std::optional<bool> isMinimized(const AXWindow &window) const = 0;
     virtual std::optional<bool> canMinimize(const AXWindow &window) const = 0;
     virtual std::optional<QString> title(const AXWindow &window) const = 0;

@@ -86,7 +86,7 @@ private Q_SLOTS:
     {
         QVERIFY(startPanemaker());
         const xcb_window_t window = openActive({u"x=200"_s, u"y=200"_s, u"w=400"_s, u"h=300"_s});
-        QVERIFY(m_panemaker->press(SnapAction::leftHalf));
+        QVERIFY(m_panemaker->snap(SnapAction::leftHalf));
         QVERIFY(landsAt(window, QRect(0, 0, 720, 900)));
         // Drag it by the title bar, as a user would.
         const QRect snapped = *m_desktop->outerFrame(window);
@@ -104,15 +104,25 @@ private Q_SLOTS:
                  qPrintable(describe(window)));
     }
 
-    void minimumWidthWindowSitsFlushRight()
+    void windowsThatKeepOrDelayTheirSizeEndFlushRight_data()
     {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("keepsItsWidth");
+        QTest::newRow("a minimum width") << QStringList{u"w=900"_s, u"minw=900"_s} << true;
+        QTest::newRow("a size taken 50 ms late") << QStringList{u"w=500"_s, u"late=1"_s} << false;
+    }
+    void windowsThatKeepOrDelayTheirSizeEndFlushRight()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, keepsItsWidth);
         QVERIFY(startPanemaker());
-        const xcb_window_t window = openActive({u"x=100"_s, u"y=100"_s, u"w=900"_s, u"h=300"_s, u"minw=900"_s});
-        const int width = m_desktop->outerFrame(window)->width();
-        QVERIFY(m_panemaker->press(SnapAction::rightHalf));
-        QVERIFY2(m_desktop->waitUntil([&] { return m_desktop->outerFrame(window)->right() == 1439; }),
-                 qPrintable(describe(window)));
-        QCOMPARE(m_desktop->outerFrame(window)->width(), width);
+        const xcb_window_t window = openActive(QStringList{u"x=100"_s, u"y=100"_s, u"h=300"_s} + options);
+        const int width = keepsItsWidth ? m_desktop->outerFrame(window)->width() : 720;
+        const QRect expected(1440 - width, 0, width, 900);
+        const std::optional<QString> line = m_panemaker->snap(SnapAction::rightHalf);
+        QVERIFY2(line && line->endsWith(u"now (%1, 0, %2, 900), AX result 0"_s.arg(1440 - width).arg(width)),
+                 qPrintable(line.value_or(describe(window))));
+        QVERIFY2(landsAt(window, expected), qPrintable(describe(window)));
     }
 
     void windowsWithPlacesOfTheirOwnAreRefused_data()

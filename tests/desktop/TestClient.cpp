@@ -13,6 +13,8 @@
 //       fullscreen=1 maximized=1  initial _NET_WM_STATE
 //       transient=OTHERNAME    WM_TRANSIENT_FOR
 //       override=1             override-redirect (never managed)
+//       late=1                 takes a new size 50 ms late, as a busy application does: puts its old size
+//                              back at once, then asks for the newest size it was given
 //       color=RRGGBB           background
 //   destroy NAME               -> destroyed NAME
 //   configure NAME x y w h     -> configured NAME   (moves and resizes the window itself, as panels do)
@@ -29,6 +31,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -131,7 +134,7 @@ public:
             handleEvents();
             if (xcb_connection_has_error(m_connection))
                 return 1;
-            if (poll(fds.data(), fds.size(), -1) < 0)
+            if (poll(fds.data(), fds.size(), msUntilLateResize()) < 0)
                 continue;
             if (fds[0].revents & (POLLIN | POLLHUP)) {
                 std::array<char, 4096> buffer;
@@ -158,7 +161,7 @@ private:
         std::string type;
         std::optional<std::array<int32_t, 2>> minSize, maxSize;
         std::vector<uint32_t> strut, gtkExtents;
-        bool fullscreen = false, maximized = false, overrideRedirect = false;
+        bool fullscreen = false, maximized = false, overrideRedirect = false, late = false;
         xcb_window_t transientFor = XCB_WINDOW_NONE;
         uint32_t color = 0xd0d0d0;
     };
@@ -280,6 +283,8 @@ private:
                 options.maximized = number(0, 1);
             } else if (key == "override") {
                 options.overrideRedirect = number(0, 1);
+            } else if (key == "late") {
+                options.late = number(0, 1);
             } else if (key == "transient") {
                 options.transientFor = windowNamed(value);
             } else if (key == "color") {
@@ -352,6 +357,8 @@ private:
         if (!states.empty())
             setProperty(window, "_NET_WM_STATE", XCB_ATOM_ATOM, 32, states.data(), uint32_t(states.size()));
 
+        if (options.late)
+            m_late[window] = LateSize{{options.width, options.height}, {}, {}};
         xcb_map_window(m_connection, window);
         return window;
     }
@@ -385,16 +392,58 @@ private:
 
     void handleEvents()
     {
-        // Configure and expose events need nothing: the background pixel is the whole drawing.
+        // Expose events need nothing: the background pixel is the whole drawing.
         while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
             if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
                 const auto *message = reinterpret_cast<xcb_client_message_event_t *>(event);
                 if (message->type == atom("WM_PROTOCOLS") && message->data.data32[0] == atom("WM_DELETE_WINDOW"))
                     closeByWindowManager(message->window);
+            } else if (event->response_type == XCB_CONFIGURE_NOTIFY) { // real ones only: they carry the size
+                const auto *configure = reinterpret_cast<xcb_configure_notify_event_t *>(event);
+                resizedLate(configure->window, {configure->width, configure->height});
             }
             free(event);
         }
+        const auto now = std::chrono::steady_clock::now();
+        for (auto &[window, late] : m_late) {
+            if (late.pending && now >= late.due) {
+                late.size = *late.pending;
+                late.pending.reset();
+                resize(window, late.size);
+            }
+        }
         xcb_flush(m_connection);
+    }
+
+    void resizedLate(xcb_window_t window, std::array<uint16_t, 2> size)
+    {
+        const auto found = m_late.find(window);
+        if (found == m_late.end() || size == found->second.size)
+            return;
+        LateSize &late = found->second;
+        if (!late.pending)
+            late.due = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
+        late.pending = size;
+        resize(window, late.size);
+    }
+
+    void resize(xcb_window_t window, std::array<uint16_t, 2> size)
+    {
+        const uint32_t values[] = {size[0], size[1]};
+        xcb_configure_window(m_connection, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    }
+
+    int msUntilLateResize() const
+    {
+        int wait = -1;
+        for (const auto &[window, late] : m_late) {
+            if (late.pending) {
+                const auto left =
+                    std::chrono::ceil<std::chrono::milliseconds>(late.due - std::chrono::steady_clock::now());
+                wait = std::max(0, wait < 0 ? int(left.count()) : std::min(wait, int(left.count())));
+            }
+        }
+        return wait;
     }
 
     void closeByWindowManager(xcb_window_t window)
@@ -441,6 +490,12 @@ private:
     std::array<char, 256> m_hostname{};
     std::map<std::string, xcb_window_t> m_windows;
     std::map<std::string, xcb_atom_t> m_atoms;
+    struct LateSize {
+        std::array<uint16_t, 2> size;                   // the one it has taken
+        std::optional<std::array<uint16_t, 2>> pending; // the newest it was given
+        std::chrono::steady_clock::time_point due;
+    };
+    std::map<xcb_window_t, LateSize> m_late;
 };
 
 } // namespace

@@ -45,6 +45,15 @@ public:
         return AXWindow{id, pid};
     }
 
+    std::optional<Snapshot> snapshot(const AXWindow &w) const override
+    {
+        const std::optional<Rect> readable = frame(w);
+        if (!readable)
+            return std::nullopt;
+        const Window &window = windows[w.id];
+        return Snapshot{*readable, window.fullScreen, window.kind,
+                        window.onServerList ? std::optional(w.id) : std::nullopt};
+    }
     std::optional<Rect> frame(const AXWindow &w) const override
     {
         const auto found = windows.constFind(w.id);
@@ -102,8 +111,6 @@ public:
         }
         return list;
     }
-    std::optional<Kind> kind(const AXWindow &w) const override { return field(w, &Window::kind); }
-    std::optional<bool> isFullScreen(const AXWindow &w) const override { return field(w, &Window::fullScreen); }
     std::optional<bool> isMinimized(const AXWindow &w) const override
     {
         return windows.contains(w.id) ? std::optional(false) : std::nullopt;

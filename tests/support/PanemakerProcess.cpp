@@ -105,6 +105,23 @@ bool PanemakerProcess::press(SnapAction action)
     return m_desktop.pressKey(key.keysym, key.modifiers);
 }
 
+std::optional<QString> PanemakerProcess::snap(SnapAction action)
+{
+    const qsizetype before = lines().size();
+    if (!press(action))
+        return std::nullopt;
+    std::optional<QString> logged;
+    m_desktop.waitUntil([&] {
+        const QStringList all = lines();
+        for (qsizetype i = before; i < all.size() && !logged; ++i) {
+            if (all[i].startsWith(action.rawValue() + u' ') || all[i].startsWith(action.rawValue() + u':'))
+                logged = all[i];
+        }
+        return logged.has_value();
+    });
+    return logged;
+}
+
 QString PanemakerProcess::describe(xcb_window_t window)
 {
     const QRect r = m_desktop.outerFrame(window).value_or(QRect());

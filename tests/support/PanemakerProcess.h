@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QProcess;
 
 namespace panemaker {
@@ -32,6 +34,8 @@ public:
     bool waitForLine(const QString &line);
     // Presses the default shortcut of the action, as a user does on a US keyboard.
     bool press(SnapAction action);
+    // Presses it and waits until the snap is over: the line it logged, nothing when none came.
+    std::optional<QString> snap(SnapAction action);
     // Where the window is and what was logged, for failure messages.
     QString describe(xcb_window_t window);
 

@@ -12,9 +12,16 @@ constexpr std::uint32_t iconPropertyLimit = 128 * 1024;
 
 } // namespace
 
-X11Applications::X11Applications(const XConnection &x, const X11Windows &windows, QStringList applicationFolders)
+X11Applications::X11Applications(XConnection &x, const X11Windows &windows, QStringList applicationFolders)
     : m_x(x), m_windows(windows), m_folders(std::move(applicationFolders))
 {
+    x.onEvent(XCB_PROPERTY_NOTIFY, &m_subscriber, [this](const xcb_generic_event_t *event) {
+        const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+        if (property->window == m_x.root() && property->atom == m_x.ewmh()->_NET_CLIENT_LIST) {
+            QMutexLocker lock(&m_namesMutex);
+            m_names.clear();
+        }
+    });
 }
 
 const DesktopEntries &X11Applications::entries() const
@@ -40,9 +47,18 @@ QString X11Applications::nameOf(const WindowFacts &window) const
 
 std::optional<QString> X11Applications::name(std::int32_t pid) const
 {
+    {
+        QMutexLocker lock(&m_namesMutex);
+        if (const auto known = m_names.constFind(pid); known != m_names.constEnd())
+            return *known;
+    }
     for (const WindowFacts &window : clients(WindowFacts::readPid | WindowFacts::readClass)) {
-        if (window.alive && window.pid == pid)
-            return nameOf(window);
+        if (window.alive && window.pid == pid) {
+            const QString name = nameOf(window);
+            QMutexLocker lock(&m_namesMutex);
+            m_names.insert(pid, name);
+            return name;
+        }
     }
     return std::nullopt;
 }

@@ -6,6 +6,10 @@
 #include "platform/x11/DesktopEntries.h"
 #include "platform/x11/X11Windows.h"
 
+#include <QHash>
+#include <QMutex>
+#include <QObject>
+
 #include <memory>
 #include <mutex>
 
@@ -16,7 +20,7 @@ public:
     static constexpr int iconSize = 64;
 
     // `applicationFolders` are searched for desktop entries on first use.
-    X11Applications(const XConnection &x, const X11Windows &windows,
+    X11Applications(XConnection &x, const X11Windows &windows,
                     QStringList applicationFolders = DesktopEntries::standardFolders());
 
     QList<Application> runningApplications() const override;
@@ -35,6 +39,10 @@ private:
     QStringList m_folders;
     mutable std::once_flag m_entriesLoaded;
     mutable std::unique_ptr<DesktopEntries> m_entries;
+    // Names by pid, until a window comes or goes: a pid is used again only after its windows are gone.
+    mutable QMutex m_namesMutex;
+    mutable QHash<std::int32_t, QString> m_names;
+    QObject m_subscriber; // ends the subscription with this object
 };
 
 } // namespace panemaker::x11

@@ -106,6 +106,13 @@ Spaces X11Displays::spaces() const
     return Spaces::of(snapshot().monitors);
 }
 
+bool X11Displays::followsWindow(xcb_window_t window) const
+{
+    // Without a snapshot nothing is followed until the next one is read, which selects again.
+    QMutexLocker lock(&m_mutex);
+    return m_snapshot && m_snapshot->reservations.strutWindows.contains(window);
+}
+
 std::optional<Screen> X11Displays::mainScreen() const
 {
     const Snapshot current = snapshot();

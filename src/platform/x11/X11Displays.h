@@ -26,6 +26,8 @@ public:
     // reports a change that touches them, never while idle; safe from any thread.
     std::vector<Monitor> monitors() const;
     Spaces spaces() const;
+    // Whether the work areas follow this window's own events (it reserves space).
+    bool followsWindow(xcb_window_t window) const;
 
 private:
     struct Snapshot {

@@ -1,24 +1,33 @@
 // Window access on X11.
 #include "platform/x11/X11Windows.h"
 
-#include <QElapsedTimer>
-#include <QThread>
+#include <QDeadlineTimer>
 
 #include <algorithm>
+#include <chrono>
 
 namespace panemaker::x11 {
 
 namespace {
 
-constexpr int geometryWaitMs = 100;
-constexpr int geometryPollMs = 2;
-constexpr int sizeRetryDelayMs = 40;
+using std::chrono::milliseconds;
+
+// The longest a window manager gets to carry out one request.
+constexpr milliseconds requestWait{100};
+// A placement unchanged for this long has settled: a window manager carries out a request in a
+// burst of configures, and an application that puts its own size back does so at once.
+constexpr milliseconds settleTime{15};
 constexpr std::uint32_t allDesktops = 0xFFFFFFFF;
 constexpr std::size_t rememberedExtentsLimit = 512;
 
 bool contains(const std::vector<xcb_atom_t> &atoms, xcb_atom_t atom)
 {
     return std::find(atoms.begin(), atoms.end(), atom) != atoms.end();
+}
+
+bool samePlacement(const WindowFacts &a, const WindowFacts &b)
+{
+    return a.client == b.client && a.frameExtents == b.frameExtents && a.shadowExtents == b.shadowExtents;
 }
 
 } // namespace
@@ -59,6 +68,18 @@ bool X11Windows::isOnCurrentDesktop(const WindowFacts &facts, std::uint32_t curr
            || facts.hasState(m_x.ewmh()->_NET_WM_STATE_STICKY);
 }
 
+std::optional<Windows::Snapshot> X11Windows::snapshot(const AXWindow &window) const
+{
+    const auto facts =
+        readWindowFacts(m_x, window.id, WindowFacts::readGeometry | WindowFacts::readState | WindowFacts::readType);
+    const std::optional<QRect> visible = facts ? facts->visibleFrame() : std::nullopt;
+    if (!visible)
+        return std::nullopt;
+    // The client window is the window server's id too.
+    return Snapshot{m_displays.spaces().topLeft(*visible), facts->hasState(m_x.ewmh()->_NET_WM_STATE_FULLSCREEN),
+                    kindOf(*facts), window.id};
+}
+
 std::optional<Rect> X11Windows::frame(const AXWindow &window) const
 {
     const auto facts = readWindowFacts(m_x, window.id, WindowFacts::readGeometry);
@@ -86,22 +107,61 @@ void X11Windows::requestMoveResize(xcb_window_t window, std::optional<QPoint> fr
                                        std::uint32_t(s.height()));
 }
 
-bool X11Windows::waitForGeometry(xcb_window_t window, std::optional<QPoint> position, std::optional<QSize> size,
-                                 int *errorCode) const
+bool X11Windows::Wanted::isShownBy(const WindowFacts &facts) const
 {
-    QElapsedTimer timer;
-    timer.start();
+    return facts.client && (!position || facts.client->topLeft() == *position)
+           && (!size || facts.client->size() == *size);
+}
+
+void X11Windows::watch(xcb_window_t window, bool on) const
+{
+    // The frame's moves come through the root window, which is always watched.
+    const std::uint32_t events = on || m_displays.followsWindow(window)
+                                     ? XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE
+                                     : XCB_EVENT_MASK_NO_EVENT;
+    xcb_change_window_attributes(m_x.xcb(), window, XCB_CW_EVENT_MASK, &events);
+    m_x.flush();
+}
+
+bool X11Windows::mayShowPlacement(xcb_window_t window, const xcb_generic_event_t *event) const
+{
+    switch (event->response_type & 0x7f) {
+    case XCB_CONFIGURE_NOTIFY: {
+        // The client itself, or any top-level window: one of them is its frame.
+        const auto *configure = reinterpret_cast<const xcb_configure_notify_event_t *>(event);
+        return configure->window == window || configure->event == m_x.root();
+    }
+    case XCB_PROPERTY_NOTIFY: {
+        const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+        return property->window == window
+               && (property->atom == m_x.ewmh()->_NET_FRAME_EXTENTS
+                   || property->atom == m_x.atom("_GTK_FRAME_EXTENTS"));
+    }
+    case XCB_UNMAP_NOTIFY: return reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window == window;
+    case XCB_DESTROY_NOTIFY: return reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window == window;
+    default: return false;
+    }
+}
+
+std::optional<WindowFacts> X11Windows::settle(xcb_window_t window, WindowFacts facts, const Wanted &wanted,
+                                              Request request) const
+{
+    const QDeadlineTimer deadline(requestWait);
+    bool changed = false;
     for (;;) {
-        const auto facts = readWindowFacts(m_x, window, WindowFacts::readGeometry);
-        if (!facts || !facts->client) {
-            *errorCode = XCB_WINDOW;
-            return false;
+        auto wait = milliseconds(std::max<qint64>(0, deadline.remainingTime()));
+        const bool shown = wanted.isShownBy(facts);
+        if (changed ? shown || request == Request::first : request == Request::second)
+            wait = std::min(wait, settleTime);
+        if (!m_x.awaitEvent(wait, [&](const xcb_generic_event_t *event) { return mayShowPlacement(window, event); }))
+            return facts;
+        auto fresh = readWindowFacts(m_x, window, WindowFacts::readGeometry);
+        if (!fresh || !fresh->client)
+            return std::nullopt;
+        if (!samePlacement(*fresh, facts)) {
+            facts = std::move(*fresh);
+            changed = true;
         }
-        if ((!position || facts->client->topLeft() == *position) && (!size || facts->client->size() == *size))
-            return true;
-        if (timer.elapsed() >= geometryWaitMs)
-            return false;
-        QThread::msleep(geometryPollMs);
     }
 }
 
@@ -125,37 +185,33 @@ int X11Windows::setFrame(const AXWindow &window, const Rect &target)
     if (!maximized && facts->client == client)
         return 0;
 
+    watch(window.id, true);
     if (maximized)
         xcb_ewmh_request_change_wm_state(m_x.ewmh(), m_x.screenNumber(), window.id, XCB_EWMH_WM_STATE_REMOVE,
                                          e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ,
                                          XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     requestMoveResize(window.id, client.topLeft() - QPoint(frameExtents.left, frameExtents.top), client.size());
     m_x.flush();
-    int error = 0;
-    if (waitForGeometry(window.id, client.topLeft(), client.size(), &error) || error)
-        return -error;
-
-    const auto after = readWindowFacts(m_x, window.id, WindowFacts::readGeometry);
-    if (!after || !after->client)
-        return -XCB_WINDOW;
-    if (after->frameExtents != frameExtents) {
+    std::optional<WindowFacts> settled = settle(window.id, *facts, {client.topLeft(), client.size()}, Request::first);
+    if (settled && settled->frameExtents != frameExtents) {
         // The decorations changed on the way (a window that was maximised before we ever
         // saw it): place it again with the ones it has now.
-        frameExtents = after->frameExtents;
+        frameExtents = settled->frameExtents;
         m_normalExtents.insert(window.id, frameExtents);
-        client = clientRectForVisibleFrame(visible, frameExtents, after->shadowExtents);
+        client = clientRectForVisibleFrame(visible, frameExtents, settled->shadowExtents);
         requestMoveResize(window.id, client.topLeft() - QPoint(frameExtents.left, frameExtents.top), client.size());
-    } else if (std::abs(after->client->width() - client.width()) > 1
-               || std::abs(after->client->height() - client.height()) > 1) {
+        m_x.flush();
+        settled = settle(window.id, *settled, {client.topLeft(), client.size()}, Request::second);
+    } else if (settled
+               && (std::abs(settled->client->width() - client.width()) > 1
+                   || std::abs(settled->client->height() - client.height()) > 1)) {
         // Some applications take a new size only after they have moved: ask for it once more.
-        QThread::msleep(sizeRetryDelayMs);
         requestMoveResize(window.id, std::nullopt, client.size());
-    } else {
-        return 0;
+        m_x.flush();
+        settled = settle(window.id, *settled, {std::nullopt, client.size()}, Request::second);
     }
-    m_x.flush();
-    waitForGeometry(window.id, std::nullopt, client.size(), &error);
-    return -error;
+    watch(window.id, false);
+    return settled ? 0 : -XCB_WINDOW;
 }
 
 int X11Windows::setPosition(const AXWindow &window, QPointF topLeft)
@@ -168,11 +224,12 @@ int X11Windows::setPosition(const AXWindow &window, QPointF topLeft)
     const QPoint clientPosition = framePosition + QPoint(facts->frameExtents.left, facts->frameExtents.top);
     if (facts->client->topLeft() == clientPosition)
         return 0;
+    watch(window.id, true);
     requestMoveResize(window.id, framePosition, std::nullopt);
     m_x.flush();
-    int error = 0;
-    waitForGeometry(window.id, clientPosition, std::nullopt, &error);
-    return -error;
+    const bool alive = settle(window.id, *facts, {clientPosition, std::nullopt}, Request::first).has_value();
+    watch(window.id, false);
+    return alive ? 0 : -XCB_WINDOW;
 }
 
 void X11Windows::focus(const AXWindow &window)
@@ -228,18 +285,6 @@ std::optional<AXWindow> X11Windows::windowAt(QPointF point) const
             return AXWindow{entry.id, entry.pid};
     }
     return std::nullopt;
-}
-
-std::optional<X11Windows::Kind> X11Windows::kind(const AXWindow &window) const
-{
-    const auto facts = readWindowFacts(m_x, window.id, WindowFacts::readType);
-    return facts ? std::optional(kindOf(*facts)) : std::nullopt;
-}
-
-std::optional<bool> X11Windows::isFullScreen(const AXWindow &window) const
-{
-    const auto facts = readWindowFacts(m_x, window.id, WindowFacts::readState);
-    return facts ? std::optional(facts->hasState(m_x.ewmh()->_NET_WM_STATE_FULLSCREEN)) : std::nullopt;
 }
 
 std::optional<bool> X11Windows::isMinimized(const AXWindow &window) const

@@ -13,6 +13,7 @@ class X11Windows final : public Windows {
 public:
     X11Windows(XConnection &x, const X11Displays &displays);
 
+    std::optional<Snapshot> snapshot(const AXWindow &window) const override;
     std::optional<Rect> frame(const AXWindow &window) const override;
     int setFrame(const AXWindow &window, const Rect &frame) override;
     int setPosition(const AXWindow &window, QPointF topLeft) override;
@@ -23,8 +24,6 @@ public:
     std::optional<AXWindow> windowAt(QPointF point) const override;
     QList<ServerWindow> serverWindows() const override;
 
-    std::optional<Kind> kind(const AXWindow &window) const override;
-    std::optional<bool> isFullScreen(const AXWindow &window) const override;
     std::optional<bool> isMinimized(const AXWindow &window) const override;
     std::optional<bool> canMinimize(const AXWindow &window) const override;
     std::optional<QString> title(const AXWindow &window) const override;
@@ -35,11 +34,25 @@ public:
     Kind kindOf(const WindowFacts &facts) const;
 
 private:
+    // Where a request of ours asks a window to be: its client's position and size.
+    struct Wanted {
+        std::optional<QPoint> position;
+        std::optional<QSize> size;
+        bool isShownBy(const WindowFacts &facts) const;
+    };
+    // After a first request any settled placement will do; after the second, only the wanted one
+    // (an application may take its size late), or none at all when the request changed nothing.
+    enum class Request { first, second };
+
     bool isOnCurrentDesktop(const WindowFacts &facts, std::uint32_t currentDesktop) const;
-    // Waits (bounded) until the client has the asked-for position and size; true when it did.
-    bool waitForGeometry(xcb_window_t window, std::optional<QPoint> position, std::optional<QSize> size,
-                         int *errorCode) const;
     void requestMoveResize(xcb_window_t window, std::optional<QPoint> framePosition, std::optional<QSize> size) const;
+    // The window's placement once the window manager has carried out a request, read when its
+    // events show a change; nothing once the window is gone.
+    std::optional<WindowFacts> settle(xcb_window_t window, WindowFacts facts, const Wanted &wanted,
+                                      Request request) const;
+    bool mayShowPlacement(xcb_window_t window, const xcb_generic_event_t *event) const;
+    // The events that show the client's size and frame extents, selected while a request is carried out.
+    void watch(xcb_window_t window, bool on) const;
 
     XConnection &m_x;
     const X11Displays &m_displays;

@@ -5,7 +5,10 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QSocketNotifier>
+
+#include <poll.h>
 
 #include <xcb/randr.h>
 #include <xkbcommon/xkbcommon-x11.h>
@@ -172,29 +175,61 @@ void XConnection::onEvent(std::uint8_t responseType, QObject *context, EventHand
     m_subscriptions.push_back({responseType, context, std::move(handler)});
 }
 
+bool XConnection::awaitEvent(std::chrono::milliseconds timeout,
+                             const std::function<bool(const xcb_generic_event_t *)> &wanted)
+{
+    const QDeadlineTimer deadline(timeout);
+    for (;;) {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
+            m_held.emplace_back(event);
+            if (wanted(event))
+                return true;
+        }
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0 || xcb_connection_has_error(m_connection))
+            return false;
+        pollfd socket{xcb_get_file_descriptor(m_connection), POLLIN, 0};
+        ::poll(&socket, 1, int(left));
+    }
+}
+
 void XConnection::dispatchEvents(bool readSocket)
 {
-    while (xcb_generic_event_t *event =
-               readSocket ? xcb_poll_for_event(m_connection) : xcb_poll_for_queued_event(m_connection)) {
-        const std::uint8_t type = event->response_type & 0x7f;
-        if (type == 0) {
-            handleError(reinterpret_cast<const xcb_generic_error_t *>(event));
-        } else if (isKeyboardChange(event)) {
-            Q_EMIT keyboardChanged();
-        } else {
-            // Handlers may subscribe others; iterate over what was there when the event came.
-            const auto subscriptions = m_subscriptions;
-            for (const Subscription &subscription : subscriptions) {
-                if (subscription.responseType == type && subscription.context)
-                    subscription.handler(event);
-            }
+    for (;;) {
+        // Events held by a wait came first; handlers may wait again and hold more.
+        if (!m_held.empty()) {
+            const XReply<xcb_generic_event_t> event = std::move(m_held.front());
+            m_held.pop_front();
+            dispatch(event.get());
+            continue;
         }
-        std::free(event);
+        const XReply<xcb_generic_event_t> event(readSocket ? xcb_poll_for_event(m_connection)
+                                                           : xcb_poll_for_queued_event(m_connection));
+        if (!event)
+            break;
+        dispatch(event.get());
     }
     std::erase_if(m_subscriptions, [](const Subscription &s) { return !s.context; });
     if (readSocket && xcb_connection_has_error(m_connection)) {
         m_notifier->setEnabled(false);
         Q_EMIT connectionLost();
+    }
+}
+
+void XConnection::dispatch(const xcb_generic_event_t *event)
+{
+    const std::uint8_t type = event->response_type & 0x7f;
+    if (type == 0) {
+        handleError(reinterpret_cast<const xcb_generic_error_t *>(event));
+    } else if (isKeyboardChange(event)) {
+        Q_EMIT keyboardChanged();
+    } else {
+        // Handlers may subscribe others; iterate over what was there when the event came.
+        const auto subscriptions = m_subscriptions;
+        for (const Subscription &subscription : subscriptions) {
+            if (subscription.responseType == type && subscription.context)
+                subscription.handler(event);
+        }
     }
 }
 

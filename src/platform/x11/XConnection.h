@@ -14,7 +14,9 @@
 #include <xcb/xcb_ewmh.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -79,6 +81,9 @@ public:
     // Handlers for events of one type (the sent-event bit cleared), run on the main thread
     // while `context` lives.
     void onEvent(std::uint8_t responseType, QObject *context, EventHandler handler);
+    // Waits, on the main thread and at most `timeout`, for an event that `wanted` accepts; true
+    // when one came. Every event read meanwhile still reaches the handlers afterwards, in order.
+    bool awaitEvent(std::chrono::milliseconds timeout, const std::function<bool(const xcb_generic_event_t *)> &wanted);
     std::uint8_t randrEventBase() const { return m_randrEventBase; }
     // Whether the server's XKB extension is in use on this connection.
     bool hasXkb() const { return m_xkbEventBase != 0; }
@@ -97,6 +102,7 @@ Q_SIGNALS:
 private:
     XConnection() = default;
     void dispatchEvents(bool readSocket);
+    void dispatch(const xcb_generic_event_t *event);
     void setUpXkb();
     bool isKeyboardChange(const xcb_generic_event_t *event) const;
 
@@ -115,6 +121,8 @@ private:
         EventHandler handler;
     };
     std::vector<Subscription> m_subscriptions;
+    // Events read while awaiting one, not yet handed out.
+    std::deque<XReply<xcb_generic_event_t>> m_held;
 
     mutable QMutex m_atomsMutex;
     mutable QHash<QByteArray, xcb_atom_t> m_atoms;

@@ -203,7 +203,7 @@ private Q_SLOTS:
         QCOMPARE(m_windows->windowAt(QPointF(1500, 10)), std::nullopt);
         for (const ServerWindow &entry : m_windows->serverWindows())
             QVERIFY(entry.id != dock.id);
-        QCOMPARE(m_windows->kind(dock), Windows::Kind::other);
+        QCOMPARE(m_windows->snapshot(dock)->kind, Windows::Kind::other);
 
         QVERIFY(m_client->destroy(u"w%1"_s.arg(m_opened)));
         QVERIFY(m_desktop->waitUntil([&] { return screenNamed(u"RIGHT"_s)->visibleFrame.height == 1080; }));
@@ -270,18 +270,21 @@ private Q_SLOTS:
     {
         const AXWindow titled = open({u"title=Caf%C3%A9%20%E2%86%92%20%FF"_s});
         QCOMPARE(m_windows->title(titled), u"Café → \uFFFD"_s);
-        QCOMPARE(m_windows->kind(titled), Windows::Kind::standard);
-        QCOMPARE(m_windows->isFullScreen(titled), false);
+        const auto facts = m_windows->snapshot(titled);
+        QCOMPARE(facts->kind, Windows::Kind::standard);
+        QCOMPARE(facts->isFullScreen, false);
+        QCOMPARE(facts->serverId, titled.id);
+        QCOMPARE(facts->frame, *m_windows->frame(titled));
         QCOMPARE(m_windows->isMinimized(titled), false);
         QCOMPARE(m_windows->canMinimize(titled), true);
 
         const AXWindow dialog = open({u"type=dialog"_s});
-        QCOMPARE(m_windows->kind(dialog), Windows::Kind::dialog);
+        QCOMPARE(m_windows->snapshot(dialog)->kind, Windows::Kind::dialog);
         const AXWindow transient = open({u"transient=w%1"_s.arg(m_opened - 1)});
-        QCOMPARE(m_windows->kind(transient), Windows::Kind::dialog);
+        QCOMPARE(m_windows->snapshot(transient)->kind, Windows::Kind::dialog);
 
         const AXWindow full = open({u"fullscreen=1"_s});
-        QCOMPARE(m_windows->isFullScreen(full), true);
+        QCOMPARE(m_windows->snapshot(full)->isFullScreen, true);
         QVERIFY(m_client->destroy(u"w%1"_s.arg(m_opened)));
 
         m_windows->minimize(titled);
@@ -309,9 +312,8 @@ private Q_SLOTS:
         QCOMPARE(m_windows->frame(gone), std::nullopt);
         QCOMPARE(m_windows->setFrame(gone, Rect{0, 0, 500, 500}), -3);
         QCOMPARE(m_windows->setPosition(gone, QPointF(10, 10)), -3);
-        QCOMPARE(m_windows->kind(gone), std::nullopt);
+        QVERIFY(!m_windows->snapshot(gone));
         QCOMPARE(m_windows->title(gone), std::nullopt);
-        QCOMPARE(m_windows->isFullScreen(gone), std::nullopt);
         QCOMPARE(m_windows->canMinimize(gone), std::nullopt);
         m_windows->focus(gone);
         m_windows->minimize(gone);
