@@ -134,12 +134,11 @@ std::vector<Node> childrenOf(const xcb_query_tree_reply_t &tree, xcb_window_t to
 // The other viewable windows, down to the clients the window manager keeps to itself (such as
 // a taskbar inside a frame of its own): panels that are override-redirect children of the
 // root, and the toolbars of window managers that draw their own.
-void walkTree(const XConnection &x, std::vector<Node> level, const QSet<xcb_window_t> &clientFrames,
-              ReservationScan &scan)
+void walkTree(const XConnection &x, std::vector<Node> level, ReservationScan &scan)
 {
     xcb_connection_t *c = x.xcb();
     const xcb_atom_t wmState = x.atom("WM_STATE");
-    std::erase_if(level, [&](const Node &node) { return clientFrames.contains(node.window); });
+    std::erase_if(level, [&](const Node &node) { return scan.clientFrames.contains(node.window); });
     while (!level.empty()) {
         std::vector<std::tuple<StrutCookies, xcb_get_geometry_cookie_t, xcb_get_property_cookie_t>> cookies;
         for (const Node &node : level)
@@ -155,8 +154,11 @@ void walkTree(const XConnection &x, std::vector<Node> level, const QSet<xcb_wind
             if (!struts.viewable || !geometry)
                 continue;
             const QRect outer = outerRect(node.parentOrigin + QPoint(geometry->x, geometry->y), *geometry);
-            if (node.window == node.topLevel && struts.drawn)
-                scan.reservations.topLevels.push_back(outer);
+            if (node.window == node.topLevel) {
+                scan.topLevelPlaces.insert(node.window, outer);
+                if (struts.drawn)
+                    scan.reservations.topLevels.push_back(outer);
+            }
             if (struts.declared())
                 record(scan, node.window, node.topLevel, outer, struts);
             // A client's own child windows are its business: struts live on the client.
@@ -193,9 +195,9 @@ ReservationScan readReservations(const XConnection &x)
     scan.publishedAreasAtom = x.atom("_GTK_WORKAREAS_D" + QByteArray::number(desktop));
     reservations.gtkWorkAreas = rectangles(x.readProperty(x.root(), scan.publishedAreasAtom, 4 * 64));
 
-    const QSet<xcb_window_t> clientFrames = readClients(x, clients, scan);
+    scan.clientFrames = readClients(x, clients, scan);
     if (rootTree)
-        walkTree(x, childrenOf(*rootTree, XCB_WINDOW_NONE, QPoint()), clientFrames, scan);
+        walkTree(x, childrenOf(*rootTree, XCB_WINDOW_NONE, QPoint()), scan);
     return scan;
 }
 

@@ -5,15 +5,38 @@
 
 namespace panemaker::x11 {
 
+X11System::X11System(XConnection &x) : m_x(x)
+{
+    x.onEvent(XCB_PROPERTY_NOTIFY, &m_subscriber, [this](const xcb_generic_event_t *event) {
+        const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+        if (property->window == m_x.root() && property->atom == m_x.ewmh()->_NET_SUPPORTING_WM_CHECK)
+            m_windowManagerRuns.reset();
+    });
+    x.onEvent(XCB_DESTROY_NOTIFY, &m_subscriber, [this](const xcb_generic_event_t *event) {
+        if (reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window == m_checkWindow)
+            m_windowManagerRuns.reset();
+    });
+}
+
 bool X11System::isAccessTrusted() const
 {
     if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")
         || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
         return false;
-    const xcb_atom_t check = m_x.ewmh()->_NET_SUPPORTING_WM_CHECK;
-    const std::optional<xcb_window_t> wm = windowValue(m_x.readProperty(m_x.root(), check, 1));
-    // A window manager that died leaves its property behind; the check window then is gone.
-    return wm && windowValue(m_x.readProperty(*wm, check, 1)) == wm;
+    if (!m_windowManagerRuns) {
+        const xcb_atom_t check = m_x.ewmh()->_NET_SUPPORTING_WM_CHECK;
+        const std::optional<xcb_window_t> wm = windowValue(m_x.readProperty(m_x.root(), check, 1));
+        // A window manager that died leaves its property behind; the check window then is gone.
+        m_windowManagerRuns = wm && windowValue(m_x.readProperty(*wm, check, 1)) == wm;
+        m_checkWindow = *m_windowManagerRuns ? *wm : xcb_window_t(XCB_WINDOW_NONE);
+        if (*m_windowManagerRuns) {
+            // Its destruction is announced to whoever selects it, wherever it lives.
+            const std::uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            xcb_change_window_attributes(m_x.xcb(), m_checkWindow, XCB_CW_EVENT_MASK, &events);
+            m_x.flush();
+        }
+    }
+    return *m_windowManagerRuns;
 }
 
 void X11System::beep()

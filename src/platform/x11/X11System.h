@@ -5,11 +5,13 @@
 #include "platform/System.h"
 #include "platform/x11/XConnection.h"
 
+#include <optional>
+
 namespace panemaker::x11 {
 
 class X11System final : public System {
 public:
-    explicit X11System(const XConnection &x) : m_x(x) {}
+    explicit X11System(XConnection &x);
 
     // An EWMH window manager runs (its check window is alive and points to itself) and the
     // session is not Wayland.
@@ -19,6 +21,11 @@ public:
 
 private:
     const XConnection &m_x;
+    // Asked of the server again only when the root's pointer to the check window changes or
+    // the check window goes away.
+    mutable std::optional<bool> m_windowManagerRuns;
+    mutable xcb_window_t m_checkWindow = XCB_WINDOW_NONE;
+    QObject m_subscriber; // ends the subscriptions with this object
 };
 
 } // namespace panemaker::x11
