@@ -3,10 +3,12 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 
 #include <xcb/randr.h>
 #include <xcb/xtest.h>
@@ -707,7 +709,11 @@ bool TestDesktop::waitUntil(const std::function<bool()> &condition, int timeoutM
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QTest::qWait(10);
+        // An event loop that really waits: qWait() sleeps between its rounds of events, and
+        // whoever drains what arrived while a reply was awaited does so when the loop blocks.
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
     }
     return true;
 }

@@ -14,9 +14,11 @@ using std::chrono::milliseconds;
 
 // The longest a window manager gets to carry out one request.
 constexpr milliseconds requestWait{100};
-// A placement unchanged for this long has settled: a window manager carries out a request in a
-// burst of configures, and an application that puts its own size back does so at once.
-constexpr milliseconds settleTime{15};
+// How long a placement must stay unchanged to count as final: once it shows the request, long
+// enough for an application that puts its own size back at once; otherwise, long enough for a
+// busy window manager to finish its burst of configures.
+constexpr milliseconds keptTime{25};
+constexpr milliseconds settleTime{50};
 constexpr std::uint32_t allDesktops = 0xFFFFFFFF;
 constexpr std::size_t rememberedExtentsLimit = 512;
 
@@ -32,7 +34,33 @@ bool samePlacement(const WindowFacts &a, const WindowFacts &b)
 
 } // namespace
 
-X11Windows::X11Windows(XConnection &x, const X11Displays &displays) : m_x(x), m_displays(displays) {}
+X11Windows::X11Windows(XConnection &x, const X11Displays &displays) : m_x(x), m_displays(displays)
+{
+    x.onEvent(XCB_PROPERTY_NOTIFY, &m_subscriber, [this](const xcb_generic_event_t *event) {
+        const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+        if (property->window != m_x.root())
+            return;
+        if (property->atom == m_x.ewmh()->_NET_ACTIVE_WINDOW)
+            askForActiveWindow();
+        else if (property->atom == m_x.ewmh()->_NET_CLIENT_LIST)
+            m_owners.clear();
+    });
+    askForActiveWindow();
+}
+
+X11Windows::~X11Windows()
+{
+    if (m_activeRequest)
+        xcb_discard_reply(m_x.xcb(), m_activeRequest->sequence);
+}
+
+void X11Windows::askForActiveWindow() const
+{
+    if (m_activeRequest)
+        xcb_discard_reply(m_x.xcb(), m_activeRequest->sequence);
+    m_activeRequest = m_x.requestProperty(m_x.root(), m_x.ewmh()->_NET_ACTIVE_WINDOW, 1);
+    m_x.flush();
+}
 
 std::vector<WindowFacts> X11Windows::stackedWindows(unsigned parts) const
 {
@@ -70,11 +98,13 @@ bool X11Windows::isOnCurrentDesktop(const WindowFacts &facts, std::uint32_t curr
 
 std::optional<Windows::Snapshot> X11Windows::snapshot(const AXWindow &window) const
 {
-    const auto facts =
+    auto facts =
         readWindowFacts(m_x, window.id, WindowFacts::readGeometry | WindowFacts::readState | WindowFacts::readType);
     const std::optional<QRect> visible = facts ? facts->visibleFrame() : std::nullopt;
     if (!visible)
         return std::nullopt;
+    m_snapshotFacts = facts;
+    m_snapshotEvents = m_x.eventsRead();
     // The client window is the window server's id too.
     return Snapshot{m_displays.spaces().topLeft(*visible), facts->hasState(m_x.ewmh()->_NET_WM_STATE_FULLSCREEN),
                     kindOf(*facts), window.id};
@@ -150,8 +180,9 @@ std::optional<WindowFacts> X11Windows::settle(xcb_window_t window, WindowFacts f
     bool changed = false;
     for (;;) {
         auto wait = milliseconds(std::max<qint64>(0, deadline.remainingTime()));
-        const bool shown = wanted.isShownBy(facts);
-        if (changed ? shown || request == Request::first : request == Request::second)
+        if (changed && wanted.isShownBy(facts))
+            wait = std::min(wait, keptTime);
+        else if (changed ? request == Request::first : request == Request::second)
             wait = std::min(wait, settleTime);
         if (!m_x.awaitEvent(wait, [&](const xcb_generic_event_t *event) { return mayShowPlacement(window, event); }))
             return facts;
@@ -168,7 +199,12 @@ std::optional<WindowFacts> X11Windows::settle(xcb_window_t window, WindowFacts f
 int X11Windows::setFrame(const AXWindow &window, const Rect &target)
 {
     const xcb_ewmh_connection_t *e = m_x.ewmh();
-    const auto facts = readWindowFacts(m_x, window.id, WindowFacts::readGeometry | WindowFacts::readState);
+    std::optional<WindowFacts> facts;
+    if (m_snapshotFacts && m_snapshotFacts->id == window.id && m_snapshotEvents == m_x.eventsRead())
+        facts = std::move(m_snapshotFacts);
+    else
+        facts = readWindowFacts(m_x, window.id, WindowFacts::readGeometry | WindowFacts::readState);
+    m_snapshotFacts.reset();
     if (!facts || !facts->client)
         return -XCB_WINDOW;
     const bool maximized =
@@ -248,13 +284,19 @@ void X11Windows::minimize(const AXWindow &window)
 
 std::optional<AXWindow> X11Windows::focusedWindow() const
 {
-    const auto active = windowValue(m_x.readProperty(m_x.root(), m_x.ewmh()->_NET_ACTIVE_WINDOW, 1));
-    if (!active)
+    if (m_activeRequest) {
+        m_active = windowValue(m_x.property(*m_activeRequest));
+        m_activeRequest.reset();
+    }
+    if (!m_active)
         return std::nullopt;
-    const auto facts = readWindowFacts(m_x, *active, WindowFacts::readPid);
+    if (const auto known = m_owners.constFind(*m_active); known != m_owners.constEnd())
+        return AXWindow{*m_active, *known};
+    const auto facts = readWindowFacts(m_x, *m_active, WindowFacts::readPid);
     if (!facts)
         return std::nullopt;
-    return AXWindow{*active, facts->pid};
+    m_owners.insert(*m_active, facts->pid);
+    return AXWindow{*m_active, facts->pid};
 }
 
 QList<ServerWindow> X11Windows::serverWindows() const

@@ -6,13 +6,16 @@
 #include "platform/x11/X11Displays.h"
 
 #include <QHash>
+#include <QObject>
 
 namespace panemaker::x11 {
 
 class X11Windows final : public Windows {
 public:
     X11Windows(XConnection &x, const X11Displays &displays);
+    ~X11Windows() override;
 
+    // On the main thread, as setFrame(), which starts from what it read.
     std::optional<Snapshot> snapshot(const AXWindow &window) const override;
     std::optional<Rect> frame(const AXWindow &window) const override;
     int setFrame(const AXWindow &window, const Rect &frame) override;
@@ -54,8 +57,21 @@ private:
     // The events that show the client's size and frame extents, selected while a request is carried out.
     void watch(xcb_window_t window, bool on) const;
 
+    void askForActiveWindow() const;
+
     XConnection &m_x;
     const X11Displays &m_displays;
+    // The root's _NET_ACTIVE_WINDOW, asked for as soon as it changes, so that a hot key finds
+    // the answer waiting.
+    mutable std::optional<xcb_get_property_cookie_t> m_activeRequest;
+    mutable std::optional<xcb_window_t> m_active;
+    // Owners of windows until a window comes or goes: only then can an id be used again.
+    mutable QHash<xcb_window_t, std::int32_t> m_owners;
+    // What snapshot() read last, for setFrame() while no event has come since: a snap reads
+    // its window once.
+    mutable std::optional<WindowFacts> m_snapshotFacts;
+    mutable std::uint64_t m_snapshotEvents = 0;
+    QObject m_subscriber; // ends the subscriptions with this object
     // Frame extents change while a window is maximised, and a resize that ends the
     // maximisation must use the normal ones: remembered from the windows this program moved.
     QHash<xcb_window_t, Extents> m_normalExtents;

@@ -181,6 +181,7 @@ bool XConnection::awaitEvent(std::chrono::milliseconds timeout,
     const QDeadlineTimer deadline(timeout);
     for (;;) {
         while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
+            ++m_eventsRead;
             m_held.emplace_back(event);
             if (wanted(event))
                 return true;
@@ -207,6 +208,7 @@ void XConnection::dispatchEvents(bool readSocket)
                                                            : xcb_poll_for_queued_event(m_connection));
         if (!event)
             break;
+        ++m_eventsRead;
         dispatch(event.get());
     }
     std::erase_if(m_subscriptions, [](const Subscription &s) { return !s.context; });

@@ -84,6 +84,9 @@ public:
     // Waits, on the main thread and at most `timeout`, for an event that `wanted` accepts; true
     // when one came. Every event read meanwhile still reaches the handlers afterwards, in order.
     bool awaitEvent(std::chrono::milliseconds timeout, const std::function<bool(const xcb_generic_event_t *)> &wanted);
+    // How many events have been read so far: what was read from the server while it stays the
+    // same has not been reported changed since.
+    std::uint64_t eventsRead() const { return m_eventsRead; }
     std::uint8_t randrEventBase() const { return m_randrEventBase; }
     // Whether the server's XKB extension is in use on this connection.
     bool hasXkb() const { return m_xkbEventBase != 0; }
@@ -123,6 +126,7 @@ private:
     std::vector<Subscription> m_subscriptions;
     // Events read while awaiting one, not yet handed out.
     std::deque<XReply<xcb_generic_event_t>> m_held;
+    std::uint64_t m_eventsRead = 0;
 
     mutable QMutex m_atomsMutex;
     mutable QHash<QByteArray, xcb_atom_t> m_atoms;
