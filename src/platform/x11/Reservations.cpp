@@ -154,11 +154,8 @@ void walkTree(const XConnection &x, std::vector<Node> level, ReservationScan &sc
             if (!struts.viewable || !geometry)
                 continue;
             const QRect outer = outerRect(node.parentOrigin + QPoint(geometry->x, geometry->y), *geometry);
-            if (node.window == node.topLevel) {
-                scan.topLevelPlaces.insert(node.window, outer);
-                if (struts.drawn)
-                    scan.reservations.topLevels.push_back(outer);
-            }
+            if (node.window == node.topLevel && struts.drawn)
+                scan.reservations.topLevels.push_back(outer);
             if (struts.declared())
                 record(scan, node.window, node.topLevel, outer, struts);
             // A client's own child windows are its business: struts live on the client.

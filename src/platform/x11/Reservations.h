@@ -4,8 +4,6 @@
 #include "platform/x11/WorkAreas.h"
 #include "platform/x11/XConnection.h"
 
-#include <QHash>
-#include <QRect>
 #include <QSet>
 
 namespace panemaker::x11 {
@@ -19,9 +17,6 @@ struct ReservationScan {
     // The root children holding managed clients: moving them moves windows, not panels (Fluxbox
     // makes its frames override-redirect, as panels are).
     QSet<xcb_window_t> clientFrames;
-    // Where the other viewable root children were, with their borders: a configure that leaves
-    // one where it was only restacked it.
-    QHash<xcb_window_t, QRect> topLevelPlaces;
     xcb_atom_t publishedAreasAtom = XCB_ATOM_NONE; // _GTK_WORKAREAS_D<n> of the current desktop
 };
 

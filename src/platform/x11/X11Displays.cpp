@@ -43,16 +43,11 @@ void X11Displays::handleEvent(const xcb_generic_event_t *event)
             Q_EMIT changed();
             return;
         }
-        // Every snap moves a window, and some window managers then raise their own panels above
-        // it: only panels and toolbars that change place change the work areas.
+        // Every snap moves a window: only panels and toolbars moving change the work areas.
         QMutexLocker lock(&m_mutex);
         if (!m_snapshot)
             return;
         const ReservationScan &scan = m_snapshot->reservations;
-        const int border = configure->border_width;
-        const QRect outer(configure->x, configure->y, configure->width + 2 * border, configure->height + 2 * border);
-        if (configure->event == m_x.root() && scan.topLevelPlaces.value(configure->window) == outer)
-            return;
         if ((configure->override_redirect && !scan.clientFrames.contains(configure->window))
             || scan.strutWindows.contains(configure->window) || scan.strutTopLevels.contains(configure->window))
             m_snapshot.reset();
