@@ -137,7 +137,7 @@ std::vector<Node> childrenOf(const xcb_query_tree_reply_t &tree, xcb_window_t to
 void walkTree(const XConnection &x, std::vector<Node> level, ReservationScan &scan)
 {
     xcb_connection_t *c = x.xcb();
-    const xcb_atom_t wmState = x.atom("WM_STATE");
+    const xcb_atom_t wmState = x.atoms().wmState;
     std::erase_if(level, [&](const Node &node) { return scan.clientFrames.contains(node.window); });
     while (!level.empty()) {
         std::vector<std::tuple<StrutCookies, xcb_get_geometry_cookie_t, xcb_get_property_cookie_t>> cookies;

@@ -58,7 +58,7 @@ std::vector<WindowFacts> readWindowFacts(const XConnection &x, std::span<const x
 {
     xcb_connection_t *c = x.xcb();
     const xcb_ewmh_connection_t *ewmh = x.ewmh();
-    const xcb_atom_t gtkFrameExtents = x.atom("_GTK_FRAME_EXTENTS");
+    const xcb_atom_t gtkFrameExtents = x.atoms().gtkFrameExtents;
     const xcb_query_extension_reply_t *res = xcb_get_extension_data(c, &xcb_res_id);
     const bool hasRes = res && res->present;
 

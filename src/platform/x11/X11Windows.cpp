@@ -164,8 +164,7 @@ bool X11Windows::mayShowPlacement(xcb_window_t window, const xcb_generic_event_t
     case XCB_PROPERTY_NOTIFY: {
         const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
         return property->window == window
-               && (property->atom == m_x.ewmh()->_NET_FRAME_EXTENTS
-                   || property->atom == m_x.atom("_GTK_FRAME_EXTENTS"));
+               && (property->atom == m_x.ewmh()->_NET_FRAME_EXTENTS || property->atom == m_x.atoms().gtkFrameExtents);
     }
     case XCB_UNMAP_NOTIFY: return reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window == window;
     case XCB_DESTROY_NOTIFY: return reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window == window;
@@ -278,7 +277,7 @@ void X11Windows::focus(const AXWindow &window)
 void X11Windows::minimize(const AXWindow &window)
 {
     constexpr std::uint32_t iconicState = 3;
-    m_x.sendRootMessage(window.id, m_x.atom("WM_CHANGE_STATE"), {iconicState, 0, 0, 0, 0});
+    m_x.sendRootMessage(window.id, m_x.atoms().wmChangeState, {iconicState, 0, 0, 0, 0});
     m_x.flush();
 }
 

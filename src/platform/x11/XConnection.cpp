@@ -10,6 +10,8 @@
 
 #include <poll.h>
 
+#include <cstring>
+
 #include <xcb/randr.h>
 #include <xkbcommon/xkbcommon-x11.h>
 
@@ -45,8 +47,20 @@ std::unique_ptr<XConnection> XConnection::open(const QByteArray &displayName, QS
     connection->m_screen = screens.data;
     connection->m_screenNumber = screenNumber;
 
-    xcb_intern_atom_cookie_t *cookies = xcb_ewmh_init_atoms(connection->m_connection, &connection->m_ewmh);
+    xcb_connection_t *c = connection->m_connection;
+    Atoms &atoms = connection->m_atoms;
+    const std::pair<xcb_atom_t *, const char *> ours[] = {{&atoms.wmState, "WM_STATE"},
+                                                          {&atoms.wmChangeState, "WM_CHANGE_STATE"},
+                                                          {&atoms.gtkFrameExtents, "_GTK_FRAME_EXTENTS"}};
+    std::vector<xcb_intern_atom_cookie_t> ourCookies;
+    for (const auto &[atom, name] : ours)
+        ourCookies.push_back(xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name));
+    xcb_intern_atom_cookie_t *cookies = xcb_ewmh_init_atoms(c, &connection->m_ewmh);
     connection->m_ewmhReady = xcb_ewmh_init_atoms_replies(&connection->m_ewmh, cookies, nullptr);
+    for (std::size_t i = 0; i < ourCookies.size(); ++i) {
+        if (const auto reply = waitReply(c, xcb_intern_atom_reply, ourCookies[i]))
+            *ours[i].first = reply->atom;
+    }
     if (!connection->m_ewmhReady) {
         if (error)
             *error = QStringLiteral("the X server did not answer");
@@ -129,14 +143,14 @@ XConnection::~XConnection()
 
 xcb_atom_t XConnection::atom(const QByteArray &name) const
 {
-    QMutexLocker lock(&m_atomsMutex);
-    if (const auto found = m_atoms.constFind(name); found != m_atoms.constEnd())
+    QMutexLocker lock(&m_internedMutex);
+    if (const auto found = m_interned.constFind(name); found != m_interned.constEnd())
         return *found;
     const auto reply = waitReply(m_connection, xcb_intern_atom_reply,
                                  xcb_intern_atom(m_connection, 0, std::uint16_t(name.size()), name.constData()));
     if (!reply)
         return XCB_ATOM_NONE;
-    m_atoms.insert(name, reply->atom);
+    m_interned.insert(name, reply->atom);
     return reply->atom;
 }
 

@@ -44,6 +44,13 @@ XReply<Reply> waitReply(xcb_connection_t *connection,
     return reply;
 }
 
+// The atoms beyond EWMH's that the program uses, interned once with the connection.
+struct Atoms {
+    xcb_atom_t wmState = XCB_ATOM_NONE;
+    xcb_atom_t wmChangeState = XCB_ATOM_NONE;
+    xcb_atom_t gtkFrameExtents = XCB_ATOM_NONE;
+};
+
 class XConnection final : public QObject {
     Q_OBJECT
 
@@ -63,7 +70,8 @@ public:
     xcb_window_t root() const { return m_screen->root; }
     int screenNumber() const { return m_screenNumber; }
 
-    // Interned once and remembered; safe from any thread.
+    const Atoms &atoms() const { return m_atoms; }
+    // Any other atom: interned at its first use and remembered; safe from any thread.
     xcb_atom_t atom(const QByteArray &name) const;
 
     // Property requests ask for up to `maximumLongs` 32-bit units; the reply check is the
@@ -128,8 +136,9 @@ private:
     std::deque<XReply<xcb_generic_event_t>> m_held;
     std::uint64_t m_eventsRead = 0;
 
-    mutable QMutex m_atomsMutex;
-    mutable QHash<QByteArray, xcb_atom_t> m_atoms;
+    Atoms m_atoms;
+    mutable QMutex m_internedMutex;
+    mutable QHash<QByteArray, xcb_atom_t> m_interned;
 };
 
 } // namespace panemaker::x11
