@@ -177,8 +177,9 @@ std::optional<WindowFacts> X11Windows::settle(xcb_window_t window, WindowFacts f
 {
     const QDeadlineTimer deadline(requestWait);
     bool changed = false;
-    for (;;) {
-        auto wait = milliseconds(std::max<qint64>(0, deadline.remainingTime()));
+    // Bounded even while other windows keep the events coming.
+    while (!deadline.hasExpired()) {
+        auto wait = milliseconds(deadline.remainingTime());
         if (changed && wanted.isShownBy(facts))
             wait = std::min(wait, keptTime);
         else if (changed ? request == Request::first : request == Request::second)
@@ -193,6 +194,7 @@ std::optional<WindowFacts> X11Windows::settle(xcb_window_t window, WindowFacts f
             changed = true;
         }
     }
+    return facts;
 }
 
 int X11Windows::setFrame(const AXWindow &window, const Rect &target)
