@@ -6,12 +6,13 @@
 #include "platform/x11/DesktopEntries.h"
 #include "platform/x11/X11Windows.h"
 
+#include <QFileSystemWatcher>
 #include <QHash>
 #include <QMutex>
 #include <QObject>
+#include <QThreadPool>
 
 #include <memory>
-#include <mutex>
 
 namespace panemaker::x11 {
 
@@ -19,7 +20,8 @@ class X11Applications final : public Applications {
 public:
     static constexpr int iconSize = 64;
 
-    // `applicationFolders` are searched for desktop entries on first use.
+    // `applicationFolders` are searched for desktop entries in the background from the start,
+    // and again when one of them changes.
     X11Applications(XConnection &x, const X11Windows &windows,
                     QStringList applicationFolders = DesktopEntries::standardFolders());
 
@@ -29,7 +31,8 @@ public:
     void unhide(std::int32_t) override {}
 
 private:
-    const DesktopEntries &entries() const;
+    std::shared_ptr<const DesktopEntries> entries() const;
+    void forgetEntries();
     // The desktop entry's name, else the window's class, else "app".
     QString nameOf(const WindowFacts &window) const;
     std::vector<WindowFacts> clients(unsigned parts) const;
@@ -37,12 +40,14 @@ private:
     const XConnection &m_x;
     const X11Windows &m_windows;
     QStringList m_folders;
-    mutable std::once_flag m_entriesLoaded;
-    mutable std::unique_ptr<DesktopEntries> m_entries;
+    mutable QMutex m_entriesMutex;
+    mutable std::shared_ptr<const DesktopEntries> m_entries;
+    QFileSystemWatcher m_folderWatcher;
     // Names by pid, until a window comes or goes: a pid is used again only after its windows are gone.
     mutable QMutex m_namesMutex;
     mutable QHash<std::int32_t, QString> m_names;
-    QObject m_subscriber; // ends the subscription with this object
+    QObject m_subscriber; // ends the subscriptions with this object
+    QThreadPool m_loader; // last: waits for the reading before anything it uses goes
 };
 
 } // namespace panemaker::x11
