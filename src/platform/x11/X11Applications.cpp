@@ -2,7 +2,6 @@
 #include "platform/x11/X11Applications.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 namespace panemaker::x11 {
 
@@ -23,35 +22,12 @@ X11Applications::X11Applications(XConnection &x, const X11Windows &windows, QStr
             m_names.clear();
         }
     });
-    for (const QString &folder : std::as_const(m_folders)) {
-        if (QFileInfo(folder).isDir())
-            m_folderWatcher.addPath(folder);
-    }
-    QObject::connect(&m_folderWatcher, &QFileSystemWatcher::directoryChanged, &m_subscriber,
-                     [this] { forgetEntries(); });
-    // Read before the first snap names its application.
-    m_loader.start([this] { entries(); });
 }
 
-std::shared_ptr<const DesktopEntries> X11Applications::entries() const
+const DesktopEntries &X11Applications::entries() const
 {
-    QMutexLocker lock(&m_entriesMutex);
-    if (!m_entries)
-        m_entries = std::make_shared<const DesktopEntries>(m_folders);
-    return m_entries;
-}
-
-void X11Applications::forgetEntries()
-{
-    {
-        QMutexLocker lock(&m_entriesMutex);
-        m_entries.reset();
-    }
-    {
-        QMutexLocker lock(&m_namesMutex);
-        m_names.clear();
-    }
-    m_loader.start([this] { entries(); });
+    std::call_once(m_entriesLoaded, [this] { m_entries = std::make_unique<DesktopEntries>(m_folders); });
+    return *m_entries;
 }
 
 std::vector<WindowFacts> X11Applications::clients(unsigned parts) const
@@ -64,7 +40,7 @@ std::vector<WindowFacts> X11Applications::clients(unsigned parts) const
 
 QString X11Applications::nameOf(const WindowFacts &window) const
 {
-    if (const std::optional<DesktopEntries::Entry> entry = entries()->find(window.className, window.instanceName))
+    if (const std::optional<DesktopEntries::Entry> entry = entries().find(window.className, window.instanceName))
         return entry->name;
     return window.className.isEmpty() ? QStringLiteral("app") : window.className;
 }
@@ -120,7 +96,7 @@ QList<Application> X11Applications::runningApplications() const
         if (const auto icons = cardinals(m_x.property(iconCookies[std::size_t(i)]), XCB_ATOM_CARDINAL, 2))
             app.icon = icon(*icons, iconSize);
         if (app.icon.isNull()) {
-            if (const auto entry = entries()->find(first.className, first.instanceName))
+            if (const auto entry = entries().find(first.className, first.instanceName))
                 app.icon = DesktopEntries::iconImage(entry->icon, iconSize);
         }
     }

@@ -6,13 +6,12 @@
 #include "platform/x11/DesktopEntries.h"
 #include "platform/x11/X11Windows.h"
 
-#include <QFileSystemWatcher>
 #include <QHash>
 #include <QMutex>
 #include <QObject>
-#include <QThreadPool>
 
 #include <memory>
+#include <mutex>
 
 namespace panemaker::x11 {
 
@@ -20,8 +19,7 @@ class X11Applications final : public Applications {
 public:
     static constexpr int iconSize = 64;
 
-    // `applicationFolders` are searched for desktop entries in the background from the start,
-    // and again when one of them changes.
+    // `applicationFolders` are searched for desktop entries on first use.
     X11Applications(XConnection &x, const X11Windows &windows,
                     QStringList applicationFolders = DesktopEntries::standardFolders());
 
@@ -31,8 +29,7 @@ public:
     void unhide(std::int32_t) override {}
 
 private:
-    std::shared_ptr<const DesktopEntries> entries() const;
-    void forgetEntries();
+    const DesktopEntries &entries() const;
     // The desktop entry's name, else the window's class, else "app".
     QString nameOf(const WindowFacts &window) const;
     std::vector<WindowFacts> clients(unsigned parts) const;
@@ -40,14 +37,12 @@ private:
     const XConnection &m_x;
     const X11Windows &m_windows;
     QStringList m_folders;
-    mutable QMutex m_entriesMutex;
-    mutable std::shared_ptr<const DesktopEntries> m_entries;
-    QFileSystemWatcher m_folderWatcher;
+    mutable std::once_flag m_entriesLoaded;
+    mutable std::unique_ptr<DesktopEntries> m_entries;
     // Names by pid, until a window comes or goes: a pid is used again only after its windows are gone.
     mutable QMutex m_namesMutex;
     mutable QHash<std::int32_t, QString> m_names;
-    QObject m_subscriber; // ends the subscriptions with this object
-    QThreadPool m_loader; // last: waits for the reading before anything it uses goes
+    QObject m_subscriber; // ends the subscription with this object
 };
 
 } // namespace panemaker::x11
