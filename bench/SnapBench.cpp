@@ -13,8 +13,6 @@
 
 #include <xcb/xtest.h>
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -67,23 +65,12 @@ std::optional<QRect> outerFrame(const Watch &w)
         .marginsAdded(QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3])));
 }
 
-// Blocks until events arrive or the deadline passes, and takes every one there is: true when one of them was a
-// ConfigureNotify. Blocking rather than asking the server leaves both cores to the X server and the window manager.
+// Blocking on the connection rather than asking the server leaves both cores to the X server and the window manager.
 bool nextConfigure(xcb_connection_t *c, const QDeadlineTimer &deadline)
 {
-    while (true) {
-        bool configured = false;
-        while (xcb_generic_event_t *event = xcb_poll_for_event(c)) {
-            configured = configured || (event->response_type & 0x7f) == XCB_CONFIGURE_NOTIFY;
-            std::free(event);
-        }
-        if (configured)
-            return true;
-        if (deadline.hasExpired() || xcb_connection_has_error(c))
-            return false;
-        pollfd readable{xcb_get_file_descriptor(c), POLLIN, 0};
-        poll(&readable, 1, int(deadline.remainingTime()));
-    }
+    return TestDesktop::awaitEvent(c, deadline, [](const xcb_generic_event_t *event) {
+        return (event->response_type & 0x7f) == XCB_CONFIGURE_NOTIFY;
+    });
 }
 
 // A user's moment between two snaps. Qt's events let QProcess empty Panemaker's log pipe, which would otherwise

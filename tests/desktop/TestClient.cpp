@@ -193,8 +193,10 @@ private:
                 std::snprintf(id, sizeof id, "0x%x", window);
                 answer("opened " + name + " " + id);
             } else if (words[0] == "destroy") {
-                xcb_destroy_window(m_connection, windowNamed(name));
+                const xcb_window_t window = windowNamed(name);
+                xcb_destroy_window(m_connection, window);
                 m_windows.erase(name);
+                m_late.erase(window);
                 roundTrip();
                 answer("destroyed " + name);
             } else if (words[0] == "configure") {
@@ -452,6 +454,7 @@ private:
             if (it->second == window) {
                 xcb_destroy_window(m_connection, window);
                 m_windows.erase(it);
+                m_late.erase(window);
                 return;
             }
         }

@@ -488,19 +488,26 @@ bool TestDesktop::syncWindowManager(int timeoutMs)
                    reinterpret_cast<const char *>(&message));
     xcb_flush(m_syncConnection);
 
-    const QDeadlineTimer deadline(timeoutMs);
+    return awaitEvent(m_syncConnection, QDeadlineTimer(timeoutMs), [&](const xcb_generic_event_t *event) {
+        const auto *change = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+        return (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->atom == answer
+               && change->state == XCB_PROPERTY_NEW_VALUE;
+    });
+}
+
+bool TestDesktop::awaitEvent(xcb_connection_t *connection, const QDeadlineTimer &deadline,
+                             const std::function<bool(const xcb_generic_event_t *)> &matches)
+{
     while (true) {
-        while (xcb_generic_event_t *event = xcb_poll_for_event(m_syncConnection)) {
-            const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
-            const bool answered = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->atom == answer
-                                  && change->state == XCB_PROPERTY_NEW_VALUE;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
+            const bool matched = matches(event);
             std::free(event);
-            if (answered)
+            if (matched)
                 return true;
         }
-        if (deadline.hasExpired() || xcb_connection_has_error(m_syncConnection))
+        if (deadline.hasExpired() || xcb_connection_has_error(connection))
             return false;
-        pollfd readable{xcb_get_file_descriptor(m_syncConnection), POLLIN, 0};
+        pollfd readable{xcb_get_file_descriptor(connection), POLLIN, 0};
         poll(&readable, 1, int(deadline.remainingTime()));
     }
 }

@@ -132,6 +132,10 @@ public:
 
     // Polls the condition, processing Qt events in between, until it holds or the time is up.
     static bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
+    // Blocks on a connection until an event that `matches` accepts comes (true) or the deadline passes; the
+    // events before it are dropped.
+    static bool awaitEvent(xcb_connection_t *connection, const QDeadlineTimer &deadline,
+                           const std::function<bool(const xcb_generic_event_t *)> &matches);
 
 private:
     bool startServer(QString *error);
