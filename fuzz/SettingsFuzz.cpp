@@ -1,7 +1,7 @@
 // fuzz-settings: the settings file as the store inspects, parses and reads it, whatever bytes it holds.
-#include "core/Log.h"
 #include "input/Preferences.h"
 #include "input/SettingsFile.h"
+#include "platform/Log.h"
 
 #include <QDir>
 #include <QFile>

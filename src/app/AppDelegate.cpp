@@ -1,8 +1,8 @@
 // The launch sequence and the reactions that keep the program in step with the desktop.
 #include "app/AppDelegate.h"
 
-#include "core/Log.h"
-#include "core/Observe.h"
+#include "input/Observe.h"
+#include "platform/Log.h"
 
 namespace panemaker {
 

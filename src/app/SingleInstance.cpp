@@ -1,7 +1,7 @@
 // The lock and the local socket between a running Panemaker and a later start.
 #include "app/SingleInstance.h"
 
-#include "core/Log.h"
+#include "platform/Log.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

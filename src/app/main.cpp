@@ -2,7 +2,7 @@
 // or becomes the one, and runs until asked to quit.
 #include "app/AppDelegate.h"
 #include "app/SingleInstance.h"
-#include "core/Log.h"
+#include "platform/Log.h"
 #include "platform/x11/X11Applications.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/X11HotKeys.h"

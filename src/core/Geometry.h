@@ -2,7 +2,7 @@
 // between areas. Pure functions; every frame and area is in the top-left space.
 #pragma once
 
-#include "core/Rect.h"
+#include "platform/Rect.h"
 
 #include <QPointF>
 #include <QSizeF>

@@ -1,8 +1,8 @@
 // Display choice and the conversion between the bottom-left and top-left spaces.
 #pragma once
 
-#include "core/Rect.h"
 #include "platform/Displays.h"
+#include "platform/Rect.h"
 
 #include <QPointF>
 

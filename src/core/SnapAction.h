@@ -2,7 +2,7 @@
 // names and complements.
 #pragma once
 
-#include "core/Rect.h"
+#include "platform/Rect.h"
 
 #include <QJsonValue>
 #include <QList>

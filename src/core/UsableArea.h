@@ -2,8 +2,8 @@
 // can narrow it.
 #pragma once
 
-#include "core/Rect.h"
 #include "platform/Displays.h"
+#include "platform/Rect.h"
 #include "platform/StageManager.h"
 
 #include <QSet>

@@ -2,8 +2,8 @@
 #include "core/WindowManager.h"
 
 #include "core/Geometry.h"
-#include "core/Log.h"
 #include "core/Screens.h"
+#include "platform/Log.h"
 
 #include <cmath>
 
@@ -26,7 +26,7 @@ QString frameText(const std::optional<Rect> &frame)
 
 } // namespace
 
-WindowManager::WindowManager(Platform platform, const Preferences &prefs, GapFilling *gapFilling)
+WindowManager::WindowManager(Platform platform, const SnapPreferences &prefs, GapFilling *gapFilling)
     : m_platform(platform), m_prefs(prefs), m_gapFilling(gapFilling)
 {
 }
@@ -141,7 +141,7 @@ void WindowManager::perform(SnapAction action, const AXWindow &window, const std
     if (id)
         record(*id, *before, applied);
     if (m_gapFilling && m_prefs.askToFillGap() && !action.complement().isEmpty())
-        m_gapFilling->start(window, computeGaps(action, target, now, area, gap));
+        m_gapFilling->start(window, Snap{action, target, now, area, gap});
 }
 
 void WindowManager::restore(const AXWindow &window, std::optional<std::uint32_t> id, const Rect &area, double gap)

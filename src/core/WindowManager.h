@@ -2,10 +2,10 @@
 // and remembers where windows were so that they can be restored.
 #pragma once
 
+#include "core/GapFilling.h"
 #include "core/SnapAction.h"
+#include "core/SnapPreferences.h"
 #include "core/UsableArea.h"
-#include "gaps/Gaps.h"
-#include "input/Preferences.h"
 #include "platform/Applications.h"
 #include "platform/Displays.h"
 #include "platform/System.h"
@@ -33,7 +33,7 @@ public:
     };
 
     // `gapFilling` may be null: then snaps leave their gaps alone.
-    WindowManager(Platform platform, const Preferences &prefs, GapFilling *gapFilling);
+    WindowManager(Platform platform, const SnapPreferences &prefs, GapFilling *gapFilling);
 
     // Run when a snap finds that windows cannot be moved at all.
     std::function<void()> onNeedsAccess;
@@ -65,7 +65,7 @@ private:
     void reportIgnoredGap(double gap, const QString &why) const;
 
     Platform m_platform;
-    const Preferences &m_prefs;
+    const SnapPreferences &m_prefs;
     GapFilling *m_gapFilling;
     QHash<std::uint32_t, Entry> m_history;
     QList<std::uint32_t> m_historyOrder; // oldest first

@@ -39,19 +39,18 @@ std::optional<Rect> freePiece(const Rect &region, const Rect &target, const Rect
 
 } // namespace
 
-QList<Gap> computeGaps(SnapAction action, const Rect &target, const std::optional<Rect> &applied, const Rect &area,
-                       double gap)
+QList<Gap> computeGaps(const Snap &snap)
 {
-    const Rect window = applied.value_or(target);
-    const bool landscape = area.height <= area.width;
+    const Rect window = snap.applied.value_or(snap.target);
+    const bool landscape = snap.area.height <= snap.area.width;
     QList<Gap> gaps;
-    for (SnapAction other : action.complement()) {
-        const Rect region = gappedFrame(*other.unitRect(landscape), area, gap);
+    for (SnapAction other : snap.action.complement()) {
+        const Rect region = gappedFrame(*other.unitRect(landscape), snap.area, snap.gap);
         std::optional<Rect> frame = region;
         if (region.intersects(window))
-            frame = freePiece(region, target, window, gap);
+            frame = freePiece(region, snap.target, window, snap.gap);
         if (frame)
-            gaps.append(Gap{other, other.regionName(!landscape), *frame, area});
+            gaps.append(Gap{other, other.regionName(!landscape), *frame, snap.area});
     }
     return gaps;
 }

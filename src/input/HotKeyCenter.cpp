@@ -1,7 +1,7 @@
 // Registering the shortcuts as hot keys and reporting their presses.
 #include "input/HotKeyCenter.h"
 
-#include "core/Log.h"
+#include "platform/Log.h"
 
 namespace panemaker {
 

@@ -1,7 +1,7 @@
 // Preferences: loading, write-through and the shortcut edits.
 #include "input/Preferences.h"
 
-#include "core/Log.h"
+#include "platform/Log.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -2,6 +2,7 @@
 // and written back on every assignment.
 #pragma once
 
+#include "core/SnapPreferences.h"
 #include "input/SettingsFile.h"
 #include "input/Shortcut.h"
 
@@ -11,7 +12,7 @@
 
 namespace panemaker {
 
-class Preferences final : public QObject {
+class Preferences final : public QObject, public SnapPreferences {
     Q_OBJECT
     Q_PROPERTY(bool askToFillGap READ askToFillGap WRITE setAskToFillGap NOTIFY askToFillGapChanged)
     Q_PROPERTY(bool showPreviews READ showPreviews WRITE setShowPreviews NOTIFY showPreviewsChanged)
@@ -35,10 +36,10 @@ public:
     // The store itself, for the few keys other parts of the program keep beside these.
     SettingsFile &store() { return m_store; }
 
-    bool askToFillGap() const { return m_askToFillGap; }
+    bool askToFillGap() const override { return m_askToFillGap; }
     bool showPreviews() const { return m_showPreviews; }
     bool dragToSnap() const { return m_dragToSnap; }
-    double windowGap() const { return m_windowGap; }
+    double windowGap() const override { return m_windowGap; }
     bool checkForUpdates() const { return m_checkForUpdates; }
     const ShortcutMap &shortcuts() const { return m_shortcuts; }
     bool isFirstLaunch() const { return m_isFirstLaunch; }

@@ -1,7 +1,7 @@
 // The settings file: typed reads, write-through, and what happens to a file we cannot use.
 #include "input/SettingsFile.h"
 
-#include "core/Log.h"
+#include "platform/Log.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/SnapAction.h"
+#include "platform/HotKeys.h"
 #include "platform/KeyboardLayout.h"
 
 #include <QJsonObject>
@@ -14,15 +15,6 @@
 #include <optional>
 
 namespace panemaker {
-
-// Bits of Shortcut::modifiers. Any other bit is carried along but shown and converted as
-// if absent.
-namespace HotKeyModifier {
-inline constexpr std::uint32_t command = 0x100;
-inline constexpr std::uint32_t shift = 0x200;
-inline constexpr std::uint32_t option = 0x800;
-inline constexpr std::uint32_t control = 0x1000;
-} // namespace HotKeyModifier
 
 // Modifier flags of key events and menu items.
 namespace EventModifier {

@@ -7,6 +7,15 @@
 
 namespace panemaker {
 
+// Bits of a hot key's modifier mask. Any other bit is carried along but shown and converted
+// as if absent.
+namespace HotKeyModifier {
+inline constexpr std::uint32_t command = 0x100;
+inline constexpr std::uint32_t shift = 0x200;
+inline constexpr std::uint32_t option = 0x800;
+inline constexpr std::uint32_t control = 0x1000;
+} // namespace HotKeyModifier
+
 class HotKeys {
 public:
     using Handle = std::uint64_t;
@@ -21,7 +30,7 @@ public:
     // Delivers every press of a registered hot key, on the main thread, as the number it
     // was registered with. Returns 0, or the platform's status when presses cannot be received.
     virtual int installHandler(std::function<void(std::uint32_t number)> onPress) = 0;
-    // `keyCode` and `modifiers` as Shortcut holds them; `signature` and `number` identify it.
+    // `keyCode` is a virtual key code and `modifiers` HotKeyModifier bits; `signature` and `number` identify it.
     virtual Registration registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature,
                                         std::uint32_t number) = 0;
     virtual void unregisterHotKey(Handle handle) = 0;

@@ -1,7 +1,7 @@
 // Screen: one display as the platform reports it, in the bottom-left space.
 #pragma once
 
-#include "core/Rect.h"
+#include "platform/Rect.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // as far as the platform has one.
 #pragma once
 
-#include "core/Rect.h"
+#include "platform/Rect.h"
 
 #include <QList>
 #include <QSet>

@@ -1,7 +1,7 @@
 // Windows: access to other applications' windows and the window stack.
 #pragma once
 
-#include "core/Rect.h"
+#include "platform/Rect.h"
 
 #include <QList>
 #include <QPointF>
@@ -29,9 +29,6 @@ struct ServerWindow {
     int order = 0; // position in the front-to-back stack, counting entries that were left out
 
     bool operator==(const ServerWindow &) const = default;
-
-    // The first entry of a fresh stack with this pid whose frame contains the top-left point.
-    static std::optional<ServerWindow> at(const class Windows &windows, std::int32_t pid, QPointF point);
 };
 
 class Windows {
@@ -74,14 +71,5 @@ public:
     virtual std::optional<bool> canMinimize(const AXWindow &window) const = 0;
     virtual std::optional<QString> title(const AXWindow &window) const = 0;
 };
-
-inline std::optional<ServerWindow> ServerWindow::at(const Windows &windows, std::int32_t pid, QPointF point)
-{
-    for (const ServerWindow &entry : windows.serverWindows()) {
-        if (entry.pid == pid && entry.frame.contains(point))
-            return entry;
-    }
-    return std::nullopt;
-}
 
 } // namespace panemaker

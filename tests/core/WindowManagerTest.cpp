@@ -6,7 +6,6 @@
 #include "support/LogCapture.h"
 #include "support/Printing.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace panemaker;
@@ -18,7 +17,7 @@ class RecordingGapFilling final : public GapFilling {
 public:
     bool running = false;
     QStringList closedWith;
-    QList<std::pair<AXWindow, QList<Gap>>> started;
+    QList<std::pair<AXWindow, Snap>> started;
 
     bool isSessionRunning() const override { return running; }
     void close(bool, const QString &reason) override
@@ -26,7 +25,14 @@ public:
         closedWith.append(reason);
         running = false;
     }
-    void start(const AXWindow &snapped, const QList<Gap> &gaps) override { started.append({snapped, gaps}); }
+    void start(const AXWindow &snapped, const Snap &snap) override { started.append({snapped, snap}); }
+};
+
+struct Settings final : SnapPreferences {
+    double gap = 0;
+    bool ask = false;
+    double windowGap() const override { return gap; }
+    bool askToFillGap() const override { return ask; }
 };
 
 } // namespace
@@ -34,8 +40,7 @@ public:
 class WindowManagerTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<Preferences> m_prefs;
+    Settings m_prefs;
     std::unique_ptr<FakeDisplays> m_displays;
     FakeStageManager m_stage;
     std::unique_ptr<UsableArea> m_usable;
@@ -52,9 +57,7 @@ class WindowManagerTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        QFile::remove(m_dir.filePath(u"p.conf"_s));
-        m_prefs = std::make_unique<Preferences>(m_dir.filePath(u"p.conf"_s));
-        m_prefs->setAskToFillGap(false);
+        m_prefs = Settings();
         m_displays = std::make_unique<FakeDisplays>();
         Screen &left = m_displays->add(u"LEFT"_s, Rect{0, 0, 1440, 900});
         left.visibleFrame = Rect{0, 0, 1440, 875};
@@ -64,7 +67,7 @@ private Q_SLOTS:
         m_desktop->names.insert(100, u"Editor"_s);
         m_filling = RecordingGapFilling();
         m_manager = std::make_unique<WindowManager>(
-            WindowManager::Platform{*m_desktop, *m_displays, *m_usable, *m_desktop, *m_desktop}, *m_prefs, &m_filling);
+            WindowManager::Platform{*m_desktop, *m_displays, *m_usable, *m_desktop, *m_desktop}, m_prefs, &m_filling);
         m_log = std::make_unique<LogCapture>();
     }
 
@@ -90,7 +93,7 @@ private Q_SLOTS:
         QFETCH(SnapAction, action);
         QFETCH(double, gap);
         QFETCH(Rect, expected);
-        m_prefs->setWindowGap(gap);
+        m_prefs.gap = gap;
         m_desktop->add(1, Rect{-100, 25, 1640, 875}); // wider than the display
         m_manager->perform(action);
         QCOMPARE(frameOf(1), expected);
@@ -242,7 +245,7 @@ private Q_SLOTS:
         QFETCH(double, gap);
         QFETCH(double, areaWidth);
         QFETCH(QString, line);
-        m_prefs->setWindowGap(gap);
+        m_prefs.gap = gap;
         m_displays->list[0].visibleFrame.width = areaWidth;
         m_desktop->add(1, Rect{100, 100, 400, 300});
         m_manager->perform(SnapAction::leftHalf);
@@ -272,19 +275,22 @@ private Q_SLOTS:
         QCOMPARE(m_filling.closedWith, QStringList{u"cancelled"_s});
         QVERIFY(m_filling.started.isEmpty()); // the preference is off
 
-        m_prefs->setAskToFillGap(true);
+        m_prefs.ask = true;
         m_manager->perform(SnapAction::topLeft);
         QCOMPARE(m_filling.started.size(), 1);
         QCOMPARE(m_filling.started[0].first, (AXWindow{1, 100}));
-        QCOMPARE(m_filling.started[0].second.size(), 3);
-        QCOMPARE(m_filling.started[0].second[0].frame, (Rect{720, 25, 720, 438}));
+        const Snap &snap = m_filling.started[0].second;
+        QCOMPARE(snap.action, SnapAction(SnapAction::topLeft));
+        QCOMPARE(snap.target, (Rect{0, 25, 720, 438}));
+        QCOMPARE(snap.applied, snap.target);
+        QCOMPARE(snap.area, laptop);
         m_manager->perform(SnapAction::center); // no complement: no session
         QCOMPARE(m_filling.started.size(), 1);
     }
 
     void previewFramesOnlyForRegions()
     {
-        m_prefs->setWindowGap(8);
+        m_prefs.gap = 8;
         QCOMPARE(m_manager->previewFrame(SnapAction::center, m_displays->list[0]), std::nullopt);
         QCOMPARE(m_manager->previewFrame(SnapAction::maximize, m_displays->list[0]), (Rect{8, 33, 1424, 859}));
     }

@@ -15,7 +15,7 @@ class GapsTest : public QObject {
 private Q_SLOTS:
     void regionsOfTheComplementInOrder()
     {
-        const QList<Gap> gaps = computeGaps(SnapAction::topLeft, Rect{8, 33, 708, 425}, std::nullopt, area, 8);
+        const QList<Gap> gaps = computeGaps({SnapAction::topLeft, Rect{8, 33, 708, 425}, std::nullopt, area, 8});
         QCOMPARE(gaps.size(), 3);
         QCOMPARE(gaps[0].action, SnapAction(SnapAction::topRight));
         QCOMPARE(gaps[1].action, SnapAction(SnapAction::bottomLeft));
@@ -50,7 +50,7 @@ private Q_SLOTS:
         QFETCH(Rect, applied);
         QFETCH(QList<Rect>, expected);
         QList<Rect> frames;
-        for (const Gap &gap : computeGaps(action, target, applied, area, 0))
+        for (const Gap &gap : computeGaps({action, target, applied, area, 0}))
             frames.append(gap.frame);
         QCOMPARE(frames, expected);
     }
@@ -58,7 +58,7 @@ private Q_SLOTS:
     void portraitAreasNameTheirThirdsTopToBottom()
     {
         const Rect tall{0, 0, 1080, 1895};
-        const QList<Gap> gaps = computeGaps(SnapAction::firstThird, Rect{10, 10, 1060, 617}, std::nullopt, tall, 10);
+        const QList<Gap> gaps = computeGaps({SnapAction::firstThird, Rect{10, 10, 1060, 617}, std::nullopt, tall, 10});
         QCOMPARE(gaps.size(), 1);
         QCOMPARE(gaps[0].name, u"Bottom Two Thirds"_s);
         QCOMPARE(gaps[0].frame, (Rect{10, 637, 1060, 1248}));

@@ -1,6 +1,6 @@
 // Preferences over a real settings file: defaults, decoding, write-through, damaged files.
 #include "input/Preferences.h"
-#include "core/Observe.h"
+#include "input/Observe.h"
 #include "support/LogCapture.h"
 #include "support/Printing.h"
 

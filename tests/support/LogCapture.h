@@ -1,7 +1,7 @@
 // LogCapture: collects the program's log lines for as long as it lives.
 #pragma once
 
-#include "core/Log.h"
+#include "platform/Log.h"
 
 #include <QMutex>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // The virtual key code table and the modifier conversions.
 #include "platform/x11/KeyTable.h"
 
-#include "input/Shortcut.h"
+#include "platform/HotKeys.h"
 
 #include <linux/input-event-codes.h>
 

@@ -2,7 +2,7 @@
 // program's top-left and bottom-left spaces.
 #pragma once
 
-#include "core/Rect.h"
+#include "platform/Rect.h"
 #include "platform/x11/XConnection.h"
 
 #include <QPoint>

@@ -1,7 +1,7 @@
 // The keyboard layout read from the X server through xkbcommon.
 #include "platform/x11/X11KeyboardLayout.h"
 
-#include "core/Log.h"
+#include "platform/Log.h"
 #include "platform/x11/KeyTable.h"
 
 #include <xkbcommon/xkbcommon-x11.h>

@@ -1,7 +1,7 @@
 // The X connection and its event delivery.
 #include "platform/x11/XConnection.h"
 
-#include "core/Log.h"
+#include "platform/Log.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

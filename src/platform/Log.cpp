@@ -1,5 +1,5 @@
 // Log lines to syslog, a terminal, or a test's sink.
-#include "core/Log.h"
+#include "platform/Log.h"
 
 #include <QMutex>
 
