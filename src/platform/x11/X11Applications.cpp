@@ -2,6 +2,7 @@
 #include "platform/x11/X11Applications.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace panemaker::x11 {
 
@@ -9,6 +10,7 @@ namespace {
 
 // _NET_WM_ICON holds every size an application offers; 256×256 and a few smaller fit.
 constexpr std::uint32_t iconPropertyLimit = 128 * 1024;
+constexpr std::chrono::milliseconds rereadDelay{500};
 
 } // namespace
 
@@ -22,12 +24,39 @@ X11Applications::X11Applications(XConnection &x, const X11Windows &windows, QStr
             m_names.clear();
         }
     });
+    for (const QString &folder : std::as_const(m_folders)) {
+        if (QFileInfo(folder).isDir())
+            m_folderWatcher.addPath(folder);
+    }
+    // An installation writes many files: read once it has settled.
+    m_rereadTimer.setSingleShot(true);
+    m_rereadTimer.setInterval(rereadDelay);
+    QObject::connect(&m_folderWatcher, &QFileSystemWatcher::directoryChanged, &m_rereadTimer,
+                     qOverload<>(&QTimer::start));
+    QObject::connect(&m_rereadTimer, &QTimer::timeout, &m_subscriber, [this] {
+        readEntries();
+        QMutexLocker lock(&m_namesMutex);
+        m_names.clear();
+    });
+    readEntries();
 }
 
-const DesktopEntries &X11Applications::entries() const
+void X11Applications::readEntries()
 {
-    std::call_once(m_entriesLoaded, [this] { m_entries = std::make_unique<DesktopEntries>(m_folders); });
-    return *m_entries;
+    auto reading = std::async(std::launch::async,
+                              [folders = m_folders] { return std::make_shared<const DesktopEntries>(folders); });
+    QMutexLocker lock(&m_entriesMutex);
+    m_entries = reading.share();
+}
+
+std::shared_ptr<const DesktopEntries> X11Applications::entries() const
+{
+    std::shared_future<std::shared_ptr<const DesktopEntries>> latest;
+    {
+        QMutexLocker lock(&m_entriesMutex);
+        latest = m_entries;
+    }
+    return latest.get();
 }
 
 std::vector<WindowFacts> X11Applications::clients(unsigned parts) const
@@ -40,7 +69,7 @@ std::vector<WindowFacts> X11Applications::clients(unsigned parts) const
 
 QString X11Applications::nameOf(const WindowFacts &window) const
 {
-    if (const std::optional<DesktopEntries::Entry> entry = entries().find(window.className, window.instanceName))
+    if (const std::optional<DesktopEntries::Entry> entry = entries()->find(window.className, window.instanceName))
         return entry->name;
     return window.className.isEmpty() ? QStringLiteral("app") : window.className;
 }
@@ -96,7 +125,7 @@ QList<Application> X11Applications::runningApplications() const
         if (const auto icons = cardinals(m_x.property(iconCookies[std::size_t(i)]), XCB_ATOM_CARDINAL, 2))
             app.icon = icon(*icons, iconSize);
         if (app.icon.isNull()) {
-            if (const auto entry = entries().find(first.className, first.instanceName))
+            if (const auto entry = entries()->find(first.className, first.instanceName))
                 app.icon = DesktopEntries::iconImage(entry->icon, iconSize);
         }
     }

@@ -6,12 +6,14 @@
 #include "platform/x11/DesktopEntries.h"
 #include "platform/x11/X11Windows.h"
 
+#include <QFileSystemWatcher>
 #include <QHash>
 #include <QMutex>
 #include <QObject>
+#include <QTimer>
 
+#include <future>
 #include <memory>
-#include <mutex>
 
 namespace panemaker::x11 {
 
@@ -19,7 +21,8 @@ class X11Applications final : public Applications {
 public:
     static constexpr int iconSize = 64;
 
-    // `applicationFolders` are searched for desktop entries on first use.
+    // `applicationFolders` are searched for desktop entries in the background from the start,
+    // and again whenever one of them changes.
     X11Applications(XConnection &x, const X11Windows &windows,
                     QStringList applicationFolders = DesktopEntries::standardFolders());
 
@@ -29,7 +32,9 @@ public:
     void unhide(std::int32_t) override {}
 
 private:
-    const DesktopEntries &entries() const;
+    // The latest reading of the desktop entries, waiting for it when it is still under way.
+    std::shared_ptr<const DesktopEntries> entries() const;
+    void readEntries();
     // The desktop entry's name, else the window's class, else "app".
     QString nameOf(const WindowFacts &window) const;
     std::vector<WindowFacts> clients(unsigned parts) const;
@@ -37,8 +42,10 @@ private:
     const XConnection &m_x;
     const X11Windows &m_windows;
     QStringList m_folders;
-    mutable std::once_flag m_entriesLoaded;
-    mutable std::unique_ptr<DesktopEntries> m_entries;
+    QFileSystemWatcher m_folderWatcher;
+    QTimer m_rereadTimer;
+    mutable QMutex m_entriesMutex;
+    std::shared_future<std::shared_ptr<const DesktopEntries>> m_entries;
     // Names by pid, until a window comes or goes: a pid is used again only after its windows are gone.
     mutable QMutex m_namesMutex;
     mutable QHash<std::int32_t, QString> m_names;

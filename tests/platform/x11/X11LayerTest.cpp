@@ -8,7 +8,9 @@
 #include "support/Printing.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -294,13 +296,21 @@ private Q_SLOTS:
     void applicationsGroupWindowsByProcess()
     {
         open();
-        X11Applications applications(*m_x, *m_windows, {});
+        QTemporaryDir folder;
+        X11Applications applications(*m_x, *m_windows, {folder.path()});
         const QList<Application> apps = applications.runningApplications();
         QCOMPARE(apps.size(), 1); // the test itself owns no windows
         QCOMPARE(apps[0].pid, std::int32_t(m_client->pid()));
         QCOMPARE(apps[0].name, u"PanemakerTestClient"_s);
         QVERIFY(apps[0].isRegular);
         QCOMPARE(qsizetype(apps[0].windows.size()), qsizetype(m_desktop->clientList().size()));
+
+        // An application installed while running is named by its desktop entry from then on.
+        QFile entry(folder.filePath(u"test-client.desktop"_s));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nName=Test Client\nStartupWMClass=PanemakerTestClient\n");
+        entry.close();
+        QVERIFY(m_desktop->waitUntil([&] { return applications.name(apps[0].pid) == u"Test Client"_s; }));
     }
 
     void vanishedWindowsYieldNothing()
