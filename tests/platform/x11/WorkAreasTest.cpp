@@ -37,85 +37,68 @@ private Q_SLOTS:
         QTest::addColumn<DesktopReservations>("reservations");
         QTest::addColumn<Rects>("expected");
         const Rects two{left, right};
-        const auto row = [&](const char *name, const DesktopReservations &r, const Rects &expected) {
-            QTest::newRow(name) << two << r << expected;
+        // The struts' windows, then _NET_WORKAREA, the top-level windows and the published areas.
+        const auto row = [&](const char *name, const std::vector<StrutWindow> &struts, const Rects &expected,
+                             std::optional<QRect> workArea = {}, const Rects &topLevels = {},
+                             const Rects &published = {}) {
+            QTest::newRow(name) << two << DesktopReservations{sideBySide, published, struts, workArea, topLevels}
+                                << expected;
         };
 
-        row("nothing reserved", {sideBySide, {}, {}, {}, {}}, two);
-        row("partial strut on top of the right monitor",
-            {sideBySide, {}, {partial({0, 0, 30, 0, 0, 0, 0, 0, 1440, 3359, 0, 0})}, {}, {}},
+        row("nothing reserved", {}, two);
+        row("partial strut on top of the right monitor", {partial({0, 0, 30, 0, 0, 0, 0, 0, 1440, 3359, 0, 0})},
             {left, QRect(1440, 30, 1920, 1050)});
         row("bottom strut of the shorter left monitor, from the root's edge",
-            {sideBySide, {}, {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 0, 1439})}, {}, {}},
-            {QRect(0, 0, 1440, 870), right});
+            {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 0, 1439})}, {QRect(0, 0, 1440, 870), right});
+        // Its band reaches up into LEFT, but its columns are RIGHT's; the top band's range is another one.
+        row("bottom strut under the right monitor only", {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 1439, 1440, 3359})},
+            {left, QRect(1440, 0, 1920, 870)});
+        row("bottom band from the left monitor's last column on",
+            {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 1439, 3359})},
+            {QRect(0, 0, 1440, 870), QRect(1440, 0, 1920, 870)});
         row("strut on the shared edge reserves only the right monitor",
-            {sideBySide, {}, {partial({1480, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0})}, {}, {}},
-            {left, QRect(1480, 0, 1880, 1080)});
-        row("bottom band over the left monitor's columns only",
-            {sideBySide, {}, {partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1439})}, {}, {}}, two);
+            {partial({1480, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0})}, {left, QRect(1480, 0, 1880, 1080)});
         row("bottom band whose last column, included, is the right monitor's first",
-            {sideBySide, {}, {partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1440})}, {}, {}},
-            {left, QRect(1440, 0, 1920, 1050)});
+            {partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1440})}, {left, QRect(1440, 0, 1920, 1050)});
         row("panels on both monitors, the work area repeating them",
-            {sideBySide,
-             {},
-             {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 0, 1439}), partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 1440, 3359})},
-             QRect(0, 0, 3360, 870),
-             {}},
-            {QRect(0, 0, 1440, 870), QRect(1440, 0, 1920, 1050)});
-        row("legacy strut measured from its monitor's edge",
-            {sideBySide, {}, {legacy(QRect(0, 874, 1440, 26), {0, 0, 0, 26})}, QRect(0, 0, 3360, 874), {}},
-            {QRect(0, 0, 1440, 874), right});
-        row("legacy strut of a window on the secondary monitor",
-            {sideBySide, {}, {legacy(QRect(1440, 0, 1920, 24), {0, 0, 24, 0})}, {}, {}},
+            {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 0, 1439}), partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 1440, 3359})},
+            {QRect(0, 0, 1440, 870), QRect(1440, 0, 1920, 1050)}, QRect(0, 0, 3360, 870));
+        row("legacy strut measured from its monitor's edge", {legacy(QRect(0, 874, 1440, 26), {0, 0, 0, 26})},
+            {QRect(0, 0, 1440, 874), right}, QRect(0, 0, 3360, 874));
+        row("legacy strut of a window on the secondary monitor", {legacy(QRect(1440, 0, 1920, 24), {0, 0, 24, 0})},
             {left, QRect(1440, 24, 1920, 1056)});
-        row("work area matched to a toolbar on the right monitor",
-            {sideBySide, {}, {}, QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 600), QRect(1440, 1060, 1920, 20)}},
-            {left, QRect(1440, 0, 1920, 1060)});
-        row("work area without a toolbar goes to the primary monitor",
-            {sideBySide, {}, {}, QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 600)}},
-            {QRect(0, 0, 1440, 880), right});
-        row("a notification of that thickness is no toolbar",
-            {sideBySide, {}, {}, QRect(0, 0, 3360, 1000), {QRect(3040, 1000, 320, 80)}},
-            {QRect(0, 0, 1440, 820), right});
-        row("work area reserving the left edge", {sideBySide, {}, {}, QRect(64, 0, 3296, 1080), {}},
-            {QRect(64, 0, 1376, 900), right});
-        row("band-shaped windows reserve nothing by themselves",
-            {sideBySide, {}, {}, QRect(0, 0, 3360, 1080), {QRect(0, 880, 1440, 20), QRect(1440, 0, 1920, 30)}}, two);
-        row("published per-monitor areas win",
-            {sideBySide,
-             {QRect(1440, 27, 1920, 1053), QRect(0, 27, 1440, 873)},
-             {partial({0, 0, 100, 0, 0, 0, 0, 0, 0, 3359, 0, 0})},
-             QRect(0, 100, 3360, 980),
-             {}},
-            {QRect(0, 27, 1440, 873), QRect(1440, 27, 1920, 1053)});
-        row("a strut swallowing a monitor leaves it whole",
-            {sideBySide, {}, {partial({0, 0, 5000, 0, 0, 0, 0, 0, 0, 1439, 0, 0})}, {}, {}}, two);
+        row("work area matched to a toolbar on the right monitor", {}, {left, QRect(1440, 0, 1920, 1060)},
+            QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 600), QRect(1440, 1060, 1920, 20)});
+        row("work area without a toolbar goes to the primary monitor", {}, {QRect(0, 0, 1440, 880), right},
+            QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 600)});
+        row("a notification of that thickness is no toolbar", {}, {QRect(0, 0, 1440, 820), right},
+            QRect(0, 0, 3360, 1000), {QRect(3040, 1000, 320, 80)});
+        row("work area reserving the left edge", {}, {QRect(64, 0, 1376, 900), right}, QRect(64, 0, 3296, 1080));
+        row("band-shaped windows reserve nothing by themselves", {}, two, QRect(0, 0, 3360, 1080),
+            {QRect(0, 880, 1440, 20), QRect(1440, 0, 1920, 30)});
+        // Listed RIGHT's first: each monitor takes the one inside it.
+        row("published per-monitor areas win", {partial({0, 0, 100, 0, 0, 0, 0, 0, 0, 3359, 0, 0})},
+            {QRect(0, 27, 1440, 873), QRect(1440, 27, 1920, 1053)}, QRect(0, 100, 3360, 980), {},
+            {QRect(1440, 27, 1920, 1053), QRect(0, 27, 1440, 873)});
+        row("a strut swallowing a monitor leaves it whole", {partial({0, 0, 5000, 0, 0, 0, 0, 0, 0, 1439, 0, 0})}, two);
 
+        const auto onMonitors = [](const char *name, const Rects &monitors, QSize screen,
+                                   const std::vector<StrutWindow> &struts, const Rects &expected) {
+            QTest::newRow(name) << monitors << DesktopReservations{screen, {}, struts, {}, {}} << expected;
+        };
         // An L: A primary, B to its right, C below A.
         const QRect a(0, 0, 1920, 1080), b(1920, 0, 1920, 1080), c(0, 1080, 1920, 1080);
-        QTest::newRow("L: struts at the bottom of the right and the lower monitor, a legacy one on top of C")
-            << Rects{a, b, c}
-            << DesktopReservations{QSize(3840, 2160),
-                                   {},
-                                   {partial({0, 0, 0, 1110, 0, 0, 0, 0, 0, 0, 1920, 3839}),
-                                    partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1919}),
-                                    legacy(QRect(0, 1080, 1920, 24), {0, 0, 24, 0})},
-                                   {},
-                                   {}}
-            << Rects{a, QRect(1920, 0, 1920, 1050), QRect(0, 1104, 1920, 1026)};
-
+        onMonitors("L: struts at the bottom of the right and the lower monitor, a legacy one on top of C", {a, b, c},
+                   QSize(3840, 2160),
+                   {partial({0, 0, 0, 1110, 0, 0, 0, 0, 0, 0, 1920, 3839}),
+                    partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1919}), legacy(QRect(0, 1080, 1920, 24), {0, 0, 24, 0})},
+                   {a, QRect(1920, 0, 1920, 1050), QRect(0, 1104, 1920, 1026)});
         // A monitor above a wider one.
-        const QRect upper(0, 0, 1440, 900), lower(0, 900, 1920, 1080);
-        QTest::newRow("stacked: a bottom strut on the upper, a top strut on the lower monitor")
-            << Rects{upper, lower}
-            << DesktopReservations{QSize(1920, 1980),
-                                   {},
-                                   {partial({0, 0, 0, 1105, 0, 0, 0, 0, 0, 0, 0, 1439}),
-                                    partial({0, 0, 930, 0, 0, 0, 0, 0, 0, 1919, 0, 0})},
-                                   {},
-                                   {}}
-            << Rects{QRect(0, 0, 1440, 875), QRect(0, 930, 1920, 1050)};
+        onMonitors(
+            "stacked: a bottom strut on the upper, a top strut on the lower monitor",
+            {QRect(0, 0, 1440, 900), QRect(0, 900, 1920, 1080)}, QSize(1920, 1980),
+            {partial({0, 0, 0, 1105, 0, 0, 0, 0, 0, 0, 0, 1439}), partial({0, 0, 930, 0, 0, 0, 0, 0, 0, 1919, 0, 0})},
+            {QRect(0, 0, 1440, 875), QRect(0, 930, 1920, 1050)});
     }
     void areas()
     {

@@ -7,7 +7,6 @@
 #include "platform/x11/X11Windows.h"
 #include "support/Printing.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -20,30 +19,11 @@
 using namespace panemaker;
 using namespace panemaker::x11;
 using namespace Qt::StringLiterals;
-
-namespace panemaker {
-inline char *toString(const AXWindow &window)
-{
-    return qstrdup(qPrintable(QStringLiteral("window 0x%1").arg(window.id, 0, 16)));
-}
-inline char *toString(const Windows::Kind &kind)
-{
-    return qstrdup(kind == Windows::Kind::standard ? "standard" : kind == Windows::Kind::dialog ? "dialog" : "other");
-}
-} // namespace panemaker
+using Kind = panemaker::Windows::Kind;
 
 namespace {
 
-QRect toQRect(const Rect &r)
-{
-    return QRect(int(r.x), int(r.y), int(r.width), int(r.height));
-}
-
-bool near(const QRect &a, const QRect &b, int tolerance = 1)
-{
-    return std::abs(a.x() - b.x()) <= tolerance && std::abs(a.y() - b.y()) <= tolerance
-           && std::abs(a.width() - b.width()) <= tolerance && std::abs(a.height() - b.height()) <= tolerance;
-}
+const Rect wholeLeft{0, 0, 1440, 900}, wholeRight{1440, -180, 1920, 1080}; // bottom-left space
 
 } // namespace
 
@@ -58,25 +38,31 @@ class X11LayerTest : public QObject {
     int m_opened = 0;
     QStringList m_names; // windows the current test opened
 
-    AXWindow open(const QStringList &options = {})
+    // Options as the test client takes them, separated by spaces.
+    AXWindow open(const QString &options = {})
     {
         const QString name = u"w%1"_s.arg(++m_opened);
         m_names.append(name);
-        const std::optional<xcb_window_t> id = m_client->open(name, options);
+        const std::optional<xcb_window_t> id = m_client->open(name, options.split(u' ', Qt::SkipEmptyParts));
         if (!id)
             qFatal("the test client could not open a window: %s", qPrintable(m_client->lastError()));
         return AXWindow{*id, std::int32_t(m_client->pid())};
     }
 
-    QRect realFrame(const AXWindow &window) { return m_desktop->outerFrame(window.id).value_or(QRect()); }
-
-    std::optional<Screen> screenNamed(const QString &name)
+    // What Openbox draws: the client grown by _NET_FRAME_EXTENTS, here less a client-side shadow.
+    Rect shown(const AXWindow &window, const QMargins &shadow = {})
     {
-        for (const Screen &screen : m_displays->screens()) {
-            if (screen.name == name)
-                return screen;
-        }
-        return std::nullopt;
+        const QRect r = m_desktop->outerFrame(window.id).value_or(QRect()).marginsRemoved(shadow);
+        return Rect{double(r.x()), double(r.y()), double(r.width()), double(r.height())};
+    }
+    std::uint32_t idAt(double x, double y) { return m_windows->windowAt(QPointF(x, y)).value_or(AXWindow()).id; }
+
+    bool areasAre(const Rect &left, const Rect &right)
+    {
+        return m_desktop->waitUntil([&] {
+            const QList<Screen> screens = m_displays->screens();
+            return screens.size() == 2 && screens[0].visibleFrame == left && screens[1].visibleFrame == right;
+        });
     }
 
 private Q_SLOTS:
@@ -96,139 +82,81 @@ private Q_SLOTS:
     // Each test starts on an empty desktop.
     void cleanup()
     {
-        for (const QString &name : std::as_const(m_names)) {
-            if (m_client->window(name))
-                m_client->destroy(name);
-        }
-        m_names.clear();
+        for (const QString &name : std::exchange(m_names, {}))
+            m_client->destroy(name); // a window the test destroyed itself is an error to the client
         QVERIFY(m_desktop->waitUntil([&] { return m_desktop->clientList().isEmpty(); }));
     }
 
-    void cleanupTestCase()
-    {
-        m_windows.reset();
-        m_displays.reset();
-        m_x.reset();
-        m_desktop.reset();
-    }
-
-    void displaysAreTheMonitorsPrimaryFirst()
+    void displaysAreTheMonitorsPrimaryFirstAndFollowThem()
     {
         const QList<Screen> screens = m_displays->screens();
-        QCOMPARE(screens.size(), 2);
-        QCOMPARE(screens[0].name, u"LEFT"_s);
-        QCOMPARE(screens[0].frame, (Rect{0, 0, 1440, 900}));
-        QCOMPARE(screens[1].name, u"RIGHT"_s);
-        QCOMPARE(screens[1].frame, (Rect{1440, -180, 1920, 1080}));
-        QCOMPARE(screens[1].visibleFrame, screens[1].frame);
+        QCOMPARE(screens, (QList<Screen>{{u"LEFT"_s, wholeLeft, {}}, {u"RIGHT"_s, wholeRight, {}}})); // name and frame
+        QCOMPARE(screens[1].visibleFrame, wholeRight);
         m_desktop->movePointer(2000, 100);
         QCOMPARE(m_displays->mouseLocation(), QPointF(2000, 800));
+
+        QSignalSpy changed(m_displays.get(), &Displays::changed);
+        QVERIFY(m_desktop->unplugRightMonitor());
+        QVERIFY(m_desktop->waitUntil([&] { return changed.count() > 0; }));
+        QCOMPARE(m_displays->screens().size(), 1);
+        QVERIFY(m_desktop->plugInRightMonitor());
+        QVERIFY(m_desktop->waitUntil([&] { return m_displays->screens().size() == 2; }));
     }
 
-    void framesAreWhatOpenboxShows()
+    // Frames are read as Openbox draws them less a client-side shadow, before and after a move.
+    void framesAreReadAndSetAsShown_data()
     {
-        const AXWindow plain = open({u"x=100"_s, u"y=120"_s, u"w=400"_s, u"h=300"_s});
-        const QRect shown = realFrame(plain);
-        QVERIFY(shown.width() > 400 && shown.height() > 300); // decorated
-        QCOMPARE(toQRect(*m_windows->frame(plain)), shown);
-
-        // A client-side decorated window's invisible shadow is not part of what the user sees.
-        const AXWindow shadowed = open({u"x=600"_s, u"y=120"_s, u"w=440"_s, u"h=340"_s, u"gtkextents=20,20,15,25"_s});
-        const QRect withShadow = realFrame(shadowed);
-        QCOMPARE(toQRect(*m_windows->frame(shadowed)), withShadow.adjusted(20, 15, -20, -25));
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QMargins>("shadow"); // _GTK_FRAME_EXTENTS: insets of the visible frame
+        QTest::addColumn<Rect>("target");
+        const QString plain = u"x=300 y=200 w=500 h=400"_s, maximized = u"maximized=1"_s;
+        QTest::newRow("left half of LEFT") << plain << QMargins() << Rect{0, 0, 720, 900};
+        QTest::newRow("right half of RIGHT") << plain << QMargins() << Rect{2400, 0, 960, 1080};
+        QTest::newRow("shadowed, with a gap") << plain << QMargins(20, 15, 20, 25) << Rect{1448, 8, 944, 1064};
+        QTest::newRow("shadowed, uneven") << plain << QMargins(3, 30, 11, 7) << Rect{720, 0, 720, 900};
+        QTest::newRow("maximized, to a half") << maximized << QMargins() << Rect{720, 0, 720, 900};
+        QTest::newRow("maximized, to the frame it has") << maximized << QMargins() << Rect{0, 0, 1440, 900};
     }
-
-    void settingFramesLandsOnEachHalf_data()
+    void framesAreReadAndSetAsShown()
     {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QRect>("target");
-        const QStringList plain{u"x=300"_s, u"y=200"_s, u"w=500"_s, u"h=400"_s};
-        const QStringList shadowed = plain + QStringList{u"gtkextents=20,20,15,25"_s};
-        QTest::newRow("left half of LEFT") << plain << QRect(0, 0, 720, 900);
-        QTest::newRow("right half of LEFT") << plain << QRect(720, 0, 720, 900);
-        QTest::newRow("left half of RIGHT") << plain << QRect(1440, 0, 960, 1080);
-        QTest::newRow("right half of RIGHT") << plain << QRect(2400, 0, 960, 1080);
-        QTest::newRow("with a gap") << plain << QRect(1448, 8, 944, 1064);
-        QTest::newRow("shadowed, right half of RIGHT") << shadowed << QRect(2400, 0, 960, 1080);
-        QTest::newRow("maximized window") << (plain + QStringList{u"maximized=1"_s}) << QRect(720, 0, 720, 900);
-    }
-    void settingFramesLandsOnEachHalf()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(QRect, target);
+        QFETCH(QString, options);
+        QFETCH(QMargins, shadow);
+        QFETCH(Rect, target);
+        if (!shadow.isNull())
+            options += QString::asprintf(" gtkextents=%d,%d,%d,%d", shadow.left(), shadow.right(), shadow.top(),
+                                         shadow.bottom());
         const AXWindow window = open(options);
-        QCOMPARE(m_windows->setFrame(window, Rect{double(target.x()), double(target.y()), double(target.width()),
-                                                  double(target.height())}),
-                 0);
-        QVERIFY2(near(toQRect(*m_windows->frame(window)), target), qPrintable(m_windows->frame(window)->toString()));
-        QVERIFY(m_desktop->waitUntil(
-            [&] { return m_windows->frame(window) && near(toQRect(*m_windows->frame(window)), target); }, 1000));
-        if (!options.contains(u"gtkextents=20,20,15,25"_s))
-            QVERIFY2(near(realFrame(window), target), qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                                                     .arg(realFrame(window).x())
-                                                                     .arg(realFrame(window).y())
-                                                                     .arg(realFrame(window).width())
-                                                                     .arg(realFrame(window).height())));
+        QCOMPARE(*m_windows->frame(window), shown(window, shadow));
+        if (options.contains(u"maximized=1"_s))
+            QCOMPARE(*m_windows->frame(window), (Rect{0, 0, 1440, 900})); // LEFT, where it opened
+
+        QCOMPARE(m_windows->setFrame(window, target), 0);
+        QCOMPARE(*m_windows->frame(window), target);
+        QCOMPARE(shown(window, shadow), target);
         const auto states = atomList(m_x->readProperty(window.id, m_x->ewmh()->_NET_WM_STATE, 32));
         QVERIFY(std::find(states.begin(), states.end(), m_x->ewmh()->_NET_WM_STATE_MAXIMIZED_VERT) == states.end());
+
+        // Moved alone, the frame keeps its size.
+        QCOMPARE(m_windows->setPosition(window, QPointF(target.x + 16, target.y + 8)), 0);
+        QCOMPARE(*m_windows->frame(window), (Rect{target.x + 16, target.y + 8, target.width, target.height}));
+        QCOMPARE(shown(window, shadow), *m_windows->frame(window));
     }
 
-    void positionAloneKeepsTheSize()
+    void workAreasFollowPanelsAndWhatTheWindowManagerPublishes()
     {
-        const AXWindow window = open({u"x=100"_s, u"y=100"_s, u"w=300"_s, u"h=200"_s});
-        const Rect before = *m_windows->frame(window);
-        QCOMPARE(m_windows->setPosition(window, QPointF(1600, 300)), 0);
-        const Rect after = *m_windows->frame(window);
-        QCOMPARE(after, (Rect{1600, 300, before.width, before.height}));
-    }
-
-    void windowWithAMinimumWidthKeepsIt()
-    {
-        const AXWindow wide = open({u"x=50"_s, u"y=50"_s, u"w=900"_s, u"h=400"_s, u"minw=900"_s});
-        const int decoration = realFrame(wide).width() - 900;
-        m_windows->setFrame(wide, Rect{720, 0, 720, 900});
-        const Rect readBack = *m_windows->frame(wide);
-        QCOMPARE(int(readBack.width), 900 + decoration);
-        QCOMPARE(toQRect(readBack), realFrame(wide));
-    }
-
-    void aDocksLegacyStrutShrinksOnlyItsMonitor()
-    {
-        // The legacy form names no range: it counts where the dock really is, not along the whole top.
-        const AXWindow dock =
-            open({u"type=dock"_s, u"x=1440"_s, u"y=0"_s, u"w=1920"_s, u"h=30"_s, u"strut=0,0,30,0"_s});
-        QVERIFY(m_desktop->waitUntil([&] { return screenNamed(u"RIGHT"_s)->visibleFrame.height == 1050; }));
-        QCOMPARE(screenNamed(u"RIGHT"_s)->visibleFrame, (Rect{1440, -180, 1920, 1050}));
-        QCOMPARE(screenNamed(u"LEFT"_s)->visibleFrame, (Rect{0, 0, 1440, 900}));
-
-        // windowAt skips docks; the stack does not list them.
-        QCOMPARE(m_windows->windowAt(QPointF(1500, 10)), std::nullopt);
-        for (const ServerWindow &entry : m_windows->serverWindows())
-            QVERIFY(entry.id != dock.id);
-        QCOMPARE(m_windows->snapshot(dock)->kind, Windows::Kind::other);
-
+        // A managed dock's legacy strut names no range: it counts where the dock is, on RIGHT only.
+        open(u"type=dock x=1440 y=0 w=1920 h=30 strut=0,0,30,0"_s);
+        QVERIFY(areasAre(wholeLeft, {1440, -180, 1920, 1050}));
         QVERIFY(m_client->destroy(u"w%1"_s.arg(m_opened)));
-        QVERIFY(m_desktop->waitUntil([&] { return screenNamed(u"RIGHT"_s)->visibleFrame.height == 1080; }));
-    }
+        QVERIFY(areasAre(wholeLeft, wholeRight));
 
-    void workAreasFollowAPanelThatMovesAndGoes()
-    {
         // Override-redirect, so the window manager knows nothing of it: only the panel's own events can
         // tell. A legacy strut is placed by its window, so there a move alone counts.
-        const QString panel = u"w%1"_s.arg(++m_opened);
-        m_names.append(panel);
-        QVERIFY(m_client->open(panel,
-                               {u"override=1"_s, u"x=0"_s, u"y=874"_s, u"w=1440"_s, u"h=26"_s, u"strut=0,0,0,26"_s}));
-        const auto areasAre = [&](const Rect &left, const Rect &right) {
-            return m_desktop->waitUntil([&] {
-                return screenNamed(u"LEFT"_s)->visibleFrame == left && screenNamed(u"RIGHT"_s)->visibleFrame == right;
-            });
-        };
+        open(u"override=1 x=0 y=874 w=1440 h=26 strut=0,0,0,26"_s);
+        const QString panel = u"w%1"_s.arg(m_opened);
         const auto send = [&](const QString &command) {
             return m_client->request(command.arg(panel)).value_or(QString()).startsWith(command.section(u' ', 0, 0));
         };
-        // Bottom-left space: y counts up from the bottom of LEFT.
-        const Rect wholeLeft{0, 0, 1440, 900}, wholeRight{1440, -180, 1920, 1080};
         QVERIFY(areasAre({0, 26, 1440, 874}, wholeRight));
         QVERIFY(send(u"configure %1 0 850 1440 50"_s));
         QVERIFY(areasAre({0, 50, 1440, 850}, wholeRight));
@@ -238,64 +166,108 @@ private Q_SLOTS:
         QVERIFY(areasAre(wholeLeft, {1440, -180, 1920, 1054}));
         QVERIFY(m_client->destroy(panel));
         QVERIFY(areasAre(wholeLeft, wholeRight));
+
+        // Per-monitor areas as Mutter publishes them, RIGHT's first: each goes to the monitor holding it.
+        const xcb_atom_t published = m_x->atom("_GTK_WORKAREAS_D0");
+        const std::uint32_t areas[] = {1440, 27, 1920, 1053, 0, 40, 1440, 860};
+        xcb_change_property(m_x->xcb(), XCB_PROP_MODE_REPLACE, m_x->root(), published, XCB_ATOM_CARDINAL, 32, 8, areas);
+        m_x->flush();
+        QVERIFY(areasAre({0, 0, 1440, 860}, {1440, -180, 1920, 1053}));
+        xcb_delete_property(m_x->xcb(), m_x->root(), published);
+        m_x->flush();
+        QVERIFY(areasAre(wholeLeft, wholeRight));
     }
 
     void stackOrderFollowsRaising()
     {
-        const AXWindow a = open({u"x=200"_s, u"y=200"_s, u"w=300"_s, u"h=300"_s});
-        const AXWindow b = open({u"x=300"_s, u"y=300"_s, u"w=300"_s, u"h=300"_s});
+        const AXWindow a = open(u"x=200 y=200 w=300 h=300"_s);
+        const AXWindow b = open(u"x=300 y=300 w=300 h=300"_s);
         const auto orderOf = [&](const AXWindow &w) {
-            for (const ServerWindow &entry : m_windows->serverWindows()) {
-                if (entry.id == w.id)
-                    return entry.order;
-            }
-            return -1;
+            const QList<ServerWindow> stack = m_windows->serverWindows();
+            const auto found = std::ranges::find(stack, w.id, &ServerWindow::id);
+            return found == stack.end() ? -1 : found->order;
         };
         m_windows->focus(a);
         // The active window is known from the events that announce it.
         QVERIFY(m_desktop->waitUntil([&] { return orderOf(a) == 0 && m_windows->focusedWindow() == a; }));
         QVERIFY(orderOf(b) > 0);
         QCOMPARE(m_windows->focusedWindow()->pid, std::int32_t(m_client->pid()));
-        QCOMPARE(m_windows->windowAt(QPointF(350, 350)), a);
-
+        QCOMPARE(idAt(350, 350), a.id);
         m_windows->focus(b);
         QVERIFY(m_desktop->waitUntil([&] { return orderOf(b) == 0; }));
         QCOMPARE(orderOf(a), 1);
-        QCOMPARE(m_windows->windowAt(QPointF(350, 350)), b);
-        QCOMPARE(m_windows->windowAt(QPointF(250, 250)), a);
-        QCOMPARE(m_windows->windowAt(QPointF(3300, 1070)), std::nullopt); // the empty desktop
+        QCOMPARE(idAt(350, 350), b.id);
+        QCOMPARE(idAt(250, 250), a.id);
+        QCOMPARE(idAt(3300, 1070), 0u); // the empty desktop
     }
 
-    void attributesOfOrdinaryWindows()
+    // What a window is, and whether the stack of the current desktop lists it once `then` has
+    // happened to it.
+    void windowsAreListedAndKnownForWhatTheyAre_data()
     {
-        const AXWindow titled = open({u"title=Caf%C3%A9%20%E2%86%92%20%FF"_s});
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<bool>("listed");
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("minimizable");
+        const auto row = [](const char *name, const QString &options, const QString &then, bool listed, Kind kind,
+                            bool minimizable) {
+            QTest::newRow(name) << options << then << listed << kind << minimizable;
+        };
+        row("ordinary", {}, {}, true, Kind::standard, true);
+        row("dialog", u"type=dialog"_s, {}, true, Kind::dialog, true);
+        row("transient for another", u"transient=w%1"_s, {}, true, Kind::dialog, true);
+        row("splash, which Openbox will not minimize", u"type=splash"_s, {}, true, Kind::other, false);
+        row("full screen", u"fullscreen=1"_s, {}, true, Kind::standard, true);
+        row("dock", u"type=dock"_s, {}, false, Kind::other, false);
+        row("desktop", u"type=desktop"_s, {}, false, Kind::other, false);
+        row("no allowed actions at all", {}, u"forget actions"_s, true, Kind::standard, true);
+        row("on every desktop", {}, u"stick"_s, true, Kind::standard, true);
+        row("on another desktop", {}, u"move away"_s, false, Kind::standard, true);
+        row("minimized", {}, u"minimize"_s, false, Kind::standard, true);
+    }
+    void windowsAreListedAndKnownForWhatTheyAre()
+    {
+        QFETCH(QString, options);
+        QFETCH(QString, then);
+        QFETCH(bool, listed);
+        QFETCH(Kind, kind);
+        QFETCH(bool, minimizable);
+        const xcb_ewmh_connection_t *e = m_x->ewmh();
+        if (options.contains(u"%1"_s)) {
+            open();
+            options = options.arg(m_opened);
+        }
+        const AXWindow window = open(options + u" x=500 y=300 w=300 h=200"_s);
+        // Openbox has one desktop, 0: only the property can put a window on another one. All of them
+        // is what Openbox itself writes for a window asked to be on every desktop.
+        const std::uint32_t desktop = then == u"stick" ? 0xFFFFFFFF : then == u"move away" ? 1 : 0;
+        xcb_change_property(m_x->xcb(), XCB_PROP_MODE_REPLACE, window.id, e->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32, 1,
+                            &desktop);
+        if (then == u"forget actions")
+            xcb_delete_property(m_x->xcb(), window.id, e->_NET_WM_ALLOWED_ACTIONS);
+        if (then == u"minimize") {
+            m_windows->minimize(window);
+            QVERIFY(m_desktop->waitUntil([&] { return m_windows->isMinimized(window) == true; }));
+        }
+        QCOMPARE(std::ranges::count(m_windows->serverWindows(), window.id, &ServerWindow::id), qsizetype(listed));
+        QCOMPARE(idAt(650, 400), listed ? window.id : 0u);
+        const auto snapshot = m_windows->snapshot(window);
+        QCOMPARE(snapshot->kind, kind);
+        QCOMPARE(snapshot->isFullScreen, options.contains(u"fullscreen"_s));
+        QCOMPARE(snapshot->serverId, std::optional(window.id));
+        QCOMPARE(snapshot->frame, *m_windows->frame(window));
+        QCOMPARE(m_windows->canMinimize(window), std::optional(minimizable));
+        if (then == u"minimize") {
+            m_windows->focus(window);
+            QVERIFY(m_desktop->waitUntil([&] { return m_windows->isMinimized(window) == false; }));
+        }
+    }
+
+    void applicationsAndTitles()
+    {
+        const AXWindow titled = open(u"title=Caf%C3%A9%20%E2%86%92%20%FF"_s);
         QCOMPARE(m_windows->title(titled), u"Café → \uFFFD"_s);
-        const auto facts = m_windows->snapshot(titled);
-        QCOMPARE(facts->kind, Windows::Kind::standard);
-        QCOMPARE(facts->isFullScreen, false);
-        QCOMPARE(facts->serverId, titled.id);
-        QCOMPARE(facts->frame, *m_windows->frame(titled));
-        QCOMPARE(m_windows->isMinimized(titled), false);
-        QCOMPARE(m_windows->canMinimize(titled), true);
-
-        const AXWindow dialog = open({u"type=dialog"_s});
-        QCOMPARE(m_windows->snapshot(dialog)->kind, Windows::Kind::dialog);
-        const AXWindow transient = open({u"transient=w%1"_s.arg(m_opened - 1)});
-        QCOMPARE(m_windows->snapshot(transient)->kind, Windows::Kind::dialog);
-
-        const AXWindow full = open({u"fullscreen=1"_s});
-        QCOMPARE(m_windows->snapshot(full)->isFullScreen, true);
-        QVERIFY(m_client->destroy(u"w%1"_s.arg(m_opened)));
-
-        m_windows->minimize(titled);
-        QVERIFY(m_desktop->waitUntil([&] { return m_windows->isMinimized(titled) == true; }));
-        m_windows->focus(titled);
-        QVERIFY(m_desktop->waitUntil([&] { return m_windows->isMinimized(titled) == false; }));
-    }
-
-    void applicationsGroupWindowsByProcess()
-    {
-        open();
         QTemporaryDir folder;
         X11Applications applications(*m_x, *m_windows, {folder.path()});
         const QList<Application> apps = applications.runningApplications();
@@ -325,20 +297,9 @@ private Q_SLOTS:
         QCOMPARE(m_windows->canMinimize(gone), std::nullopt);
         m_windows->focus(gone);
         m_windows->minimize(gone);
-        for (const ServerWindow &entry : m_windows->serverWindows())
-            QVERIFY(entry.id != gone.id);
+        QCOMPARE(std::ranges::count(m_windows->serverWindows(), gone.id, &ServerWindow::id), 0);
         // Whatever errors the server sends back for those requests must be survived.
         QVERIFY(m_desktop->waitUntil([&] { return m_windows->focusedWindow() != gone; }));
-    }
-
-    void monitorChangesAreAnnounced()
-    {
-        QSignalSpy changed(m_displays.get(), &Displays::changed);
-        QVERIFY(m_desktop->unplugRightMonitor());
-        QVERIFY(m_desktop->waitUntil([&] { return changed.count() > 0; }));
-        QCOMPARE(m_displays->screens().size(), 1);
-        QVERIFY(m_desktop->plugInRightMonitor());
-        QVERIFY(m_desktop->waitUntil([&] { return m_displays->screens().size() == 2; }));
     }
 
     // Last: it takes the window manager down.
