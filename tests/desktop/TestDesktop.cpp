@@ -1,19 +1,16 @@
 // TestDesktop and TestClient: starting, querying and driving the private test desktop.
 #include "desktop/TestDesktop.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTest>
 #include <QTimer>
 
 #include <xcb/randr.h>
 #include <xcb/xtest.h>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -22,27 +19,36 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace Qt::StringLiterals;
+
 namespace panemaker {
 
 namespace {
 
 constexpr int startTimeoutMs = 10000;
-constexpr int answerTimeoutMs = 5000;
 
-template <typename Reply> using ReplyPointer = std::unique_ptr<Reply, decltype(&std::free)>;
+// The xrandr --setmonitor arguments of each monitor, left to right. Naming the real output ("screen" in Xvfb) in
+// the first removes the automatic whole-screen monitor.
+const QStringList monitorArguments[] = {
+    {u"*LEFT"_s, u"1440/381x900/238+0+0"_s, u"screen"_s},
+    {u"RIGHT"_s, u"1920/508x1080/286+1440+0"_s, u"none"_s},
+    {u"THIRD"_s, u"1280/338x1024/270+3360+0"_s, u"none"_s},
+};
 
-template <typename Reply> ReplyPointer<Reply> owned(Reply *reply)
+template <typename Reply> std::unique_ptr<Reply, decltype(&std::free)> owned(Reply *reply)
 {
-    return ReplyPointer<Reply>(reply, &std::free);
+    return {reply, &std::free};
 }
 
-// Runs in the forked child: nothing may outlive a test that crashed or was killed. The parent check closes the
-// race of a parent dying before the death signal was armed.
-void dieWithParent(pid_t parent)
+// Nothing may outlive a test that crashed or was killed; the parent check closes the race of a parent dying before
+// the death signal was armed.
+void dieWithParent(QProcess &process)
 {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent)
-        _exit(127);
+    process.setChildProcessModifier([parent = getpid()] {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
+    });
 }
 
 QString outputOf(QProcess &process)
@@ -50,54 +56,60 @@ QString outputOf(QProcess &process)
     return QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError()).trimmed();
 }
 
-void fail(QString *error, const QString &text)
+// A message to the root window, as EWMH has clients ask the window manager.
+void sendToRoot(xcb_connection_t *connection, xcb_window_t root, xcb_window_t window, xcb_atom_t type, uint32_t first,
+                uint32_t second)
+{
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = type;
+    message.data.data32[0] = first;
+    message.data.data32[1] = second;
+    xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+}
+
+bool fail(QString *error, const QString &text)
 {
     if (error)
         *error = text;
+    return false;
 }
 
 } // namespace
 
-TestClient::TestClient(TestDesktop &desktop, QProcess &process) : m_desktop(desktop), m_process(process) {}
-
 std::optional<QString> TestClient::request(const QString &line)
 {
-    m_process.write((line + QLatin1Char('\n')).toUtf8());
-    const bool answered = TestDesktop::waitUntil(
-        [this] { return m_process.canReadLine() || m_process.state() != QProcess::Running; }, answerTimeoutMs);
-    if (!answered || !m_process.canReadLine()) {
-        m_lastError = QStringLiteral("no answer to \"%1\"").arg(line);
+    m_process.write((line + u'\n').toUtf8());
+    TestDesktop::waitUntil([this] { return m_process.canReadLine() || m_process.state() != QProcess::Running; });
+    if (!m_process.canReadLine()) {
+        m_lastError = u"no answer to \"%1\""_s.arg(line);
         return std::nullopt;
     }
     const QString answer = QString::fromUtf8(m_process.readLine()).trimmed();
-    if (answer.startsWith(QLatin1String("error ")))
+    if (answer.startsWith(u"error "_s))
         m_lastError = answer;
     return answer;
 }
 
 std::optional<xcb_window_t> TestClient::open(const QString &name, const QStringList &options)
 {
-    const std::optional<QString> answer =
-        request(QStringList{QStringLiteral("open"), name, options.join(u' ')}.join(u' '));
-    const QStringList words = answer.value_or(QString()).split(u' ');
+    const QString answer = request(QStringList{u"open"_s, name, options.join(u' ')}.join(u' ')).value_or(QString());
+    const QStringList words = answer.split(u' ');
     bool ok = false;
-    const xcb_window_t window =
-        words.size() == 3 && words[0] == QLatin1String("opened") && words[1] == name ? words[2].toUInt(&ok, 16) : 0;
+    const xcb_window_t window = words.size() == 3 && words[0] == u"opened"_s ? words[2].toUInt(&ok, 16) : 0;
     if (!ok) {
-        if (answer)
-            m_lastError = *answer;
+        m_lastError = answer.isEmpty() ? m_lastError : answer;
         return std::nullopt;
     }
     m_windows.insert(name, window);
-    if (options.contains(QLatin1String("override=1")))
+    if (options.contains(u"override=1"_s)
+        || TestDesktop::waitUntil([&] { return m_desktop.isManaged(window) && m_desktop.isViewable(window); }))
         return window;
-    const bool managed =
-        TestDesktop::waitUntil([this, window] { return m_desktop.isManaged(window) && m_desktop.isViewable(window); });
-    if (!managed) {
-        m_lastError = QStringLiteral("window %1 was not managed").arg(name);
-        return std::nullopt;
-    }
-    return window;
+    m_lastError = u"window %1 was not managed"_s.arg(name);
+    return std::nullopt;
 }
 
 std::optional<xcb_window_t> TestClient::openActive(const QString &name, const QStringList &options)
@@ -106,25 +118,18 @@ std::optional<xcb_window_t> TestClient::openActive(const QString &name, const QS
     if (!window)
         return std::nullopt;
     m_desktop.activate(*window);
-    if (!TestDesktop::waitUntil([&] { return m_desktop.activeWindow() == window; })) {
-        m_lastError = QStringLiteral("window %1 did not become active").arg(name);
-        return std::nullopt;
-    }
-    return window;
+    if (TestDesktop::waitUntil([&] { return m_desktop.activeWindow() == window; }))
+        return window;
+    m_lastError = u"window %1 did not become active"_s.arg(name);
+    return std::nullopt;
 }
 
 bool TestClient::destroy(const QString &name)
 {
-    if (request(QStringLiteral("destroy ") + name) != QStringLiteral("destroyed ") + name)
+    if (request(u"destroy "_s + name) != u"destroyed "_s + name)
         return false;
     m_windows.remove(name);
     return true;
-}
-
-std::optional<xcb_window_t> TestClient::window(const QString &name) const
-{
-    const auto found = m_windows.constFind(name);
-    return found == m_windows.cend() ? std::nullopt : std::optional<xcb_window_t>(*found);
 }
 
 qint64 TestClient::pid() const
@@ -134,32 +139,26 @@ qint64 TestClient::pid() const
 
 std::optional<TestDesktop::Session> TestDesktop::sessionNamed(const QString &name)
 {
-    static const QHash<QString, Session> sessions{{QStringLiteral("openbox"), Session::openbox},
-                                                  {QStringLiteral("openbox-tint2"), Session::openboxWithTint2},
-                                                  {QStringLiteral("fluxbox"), Session::fluxbox},
-                                                  {QStringLiteral("icewm"), Session::icewm}};
-    const auto found = sessions.constFind(name);
-    return found == sessions.cend() ? std::nullopt : std::optional(*found);
+    const qsizetype index = QStringList{u"openbox"_s, u"openbox-tint2"_s, u"fluxbox"_s, u"icewm"_s}.indexOf(name);
+    return index < 0 ? std::nullopt : std::optional(Session(index));
 }
 
-TestDesktop::TestDesktop(Session session) : m_session(session)
+TestDesktop::TestDesktop(Session session, int monitors) : m_session(session), m_monitors(monitors)
 {
     for (const char *directory : {"config", "cache", "data", "state", "runtime"})
         QDir(m_home.path()).mkpath(QString::fromLatin1(directory));
     // As a session's runtime directory is: the user's alone.
-    QFile::setPermissions(m_home.filePath(QStringLiteral("runtime")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(m_home.filePath(u"runtime"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TestDesktop::~TestDesktop()
 {
     m_clients.clear();
-    // The X server goes last so that its clients never see it vanish first.
-    for (auto process = m_processes.rbegin(); process != m_processes.rend(); ++process) {
-        if (process->get() != m_server && (*process)->state() != QProcess::NotRunning) {
-            (*process)->kill();
-            (*process)->waitForFinished(startTimeoutMs);
-        }
+    // The X server, started first, goes last so that its clients never see it vanish first, and by SIGTERM, which
+    // lets it free its display number.
+    for (auto process = m_processes.rbegin(); process + 1 < m_processes.rend(); ++process) {
+        (*process)->kill();
+        (*process)->waitForFinished(startTimeoutMs);
     }
     if (m_keySymbols)
         xcb_key_symbols_free(m_keySymbols);
@@ -167,47 +166,33 @@ TestDesktop::~TestDesktop()
         xcb_disconnect(m_syncConnection);
     if (m_connection)
         xcb_disconnect(m_connection);
-    if (m_server && m_server->state() != QProcess::NotRunning) {
-        // SIGTERM lets Xvfb remove its lock file and socket, so that the display number is free again.
+    if (m_server) {
         m_server->terminate();
-        if (!m_server->waitForFinished(startTimeoutMs)) {
-            m_server->kill();
-            m_server->waitForFinished(startTimeoutMs);
-        }
+        m_server->waitForFinished(startTimeoutMs);
     }
 }
 
 bool TestDesktop::start(QString *error)
 {
-    if (!m_home.isValid()) {
-        fail(error, QStringLiteral("cannot create a temporary directory: ") + m_home.errorString());
-        return false;
-    }
+    if (!m_home.isValid())
+        return fail(error, u"cannot create a temporary directory: "_s + m_home.errorString());
     return startServer(error) && setUpMonitors(error) && startWindowManager(error);
-}
-
-TestClient *TestDesktop::startWithClient(QString *error)
-{
-    return start(error) ? startClient(error) : nullptr;
 }
 
 QProcessEnvironment TestDesktop::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_displayName);
-    environment.insert(QStringLiteral("HOME"), m_home.path());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.filePath(QStringLiteral("cache")));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), m_home.filePath(QStringLiteral("state")));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.filePath(QStringLiteral("runtime")));
-    environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("x11"));
+    environment.insert(u"DISPLAY"_s, m_displayName);
+    environment.insert(u"HOME"_s, m_home.path());
+    for (const QString &kind : {u"CONFIG"_s, u"CACHE"_s, u"DATA"_s, u"STATE"_s, u"RUNTIME"_s})
+        environment.insert(u"XDG_%1_%2"_s.arg(kind, kind == u"RUNTIME"_s ? u"DIR"_s : u"HOME"_s),
+                           m_home.filePath(kind.toLower()));
+    environment.insert(u"XDG_SESSION_TYPE"_s, u"x11"_s);
     // A desktop without a session bus, never the user's. Without an address libdbus forks to
     // start one, and a fork while another thread allocates hangs the child under the sanitizers.
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                       QStringLiteral("unix:path=") + m_home.filePath(QStringLiteral("no-session-bus")));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path="_s + m_home.filePath(u"no-session-bus"_s));
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    environment.remove(u"WAYLAND_DISPLAY"_s);
     for (auto it = m_overrides.cbegin(); it != m_overrides.cend(); ++it)
         environment.insert(it.key(), it.value());
     return environment;
@@ -217,10 +202,10 @@ QProcess *TestDesktop::startProcess(const QString &program, const QStringList &a
 {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment());
-    process->setChildProcessModifier([parent = getpid()] { dieWithParent(parent); });
+    dieWithParent(*process);
     process->start(program, arguments);
     if (!process->waitForStarted(startTimeoutMs)) {
-        fail(error, QStringLiteral("cannot start %1: %2").arg(program, process->errorString()));
+        fail(error, u"cannot start %1: %2"_s.arg(program, process->errorString()));
         return nullptr;
     }
     m_processIds.append(process->processId());
@@ -228,13 +213,26 @@ QProcess *TestDesktop::startProcess(const QString &program, const QStringList &a
     return m_processes.back().get();
 }
 
+bool TestDesktop::run(const QString &program, const QStringList &arguments, QString *error)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    dieWithParent(process);
+    process.start(program, arguments);
+    if (process.waitForFinished(startTimeoutMs) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0)
+        return true;
+    process.kill();
+    process.waitForFinished();
+    return fail(error,
+                u"%1 %2 failed: %3 %4"_s.arg(program, arguments.join(u' '), process.errorString(), outputOf(process)));
+}
+
 bool TestDesktop::screenshot(const QString &name, QString *error)
 {
-    const QString folder = QStringLiteral(PANEMAKER_SCREENSHOTS);
-    QDir().mkpath(folder);
-    return run(QStringLiteral("import"),
-               {QStringLiteral("-silent"), QStringLiteral("-window"), QStringLiteral("root"),
-                folder + QLatin1Char('/') + name + QStringLiteral(".png")},
+    QDir().mkpath(QStringLiteral(PANEMAKER_SCREENSHOTS));
+    return run(u"import"_s,
+               {u"-silent"_s, u"-window"_s, u"root"_s, QStringLiteral(PANEMAKER_SCREENSHOTS "/") + name + u".png"_s},
                error);
 }
 
@@ -247,192 +245,99 @@ TestClient *TestDesktop::startClient(QString *error)
     return m_clients.back().get();
 }
 
-QList<qint64> TestDesktop::processIds() const
-{
-    return m_processIds;
-}
-
 bool TestDesktop::startServer(QString *error)
 {
-    // Xvfb writes the display number it found free to this pipe once it accepts connections.
-    int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
-        fail(error, QStringLiteral("cannot create a pipe"));
+    // -displayfd: Xvfb picks a free display and writes its number once it accepts connections. -noreset: without
+    // it the server resets when its last client disconnects, which drops the monitors that xrandr set up.
+    const QString size = m_monitors == 3 ? u"4640x1080x24"_s : u"3360x1080x24"_s;
+    m_server = startProcess(
+        u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, size, u"-nolisten"_s, u"tcp"_s, u"-noreset"_s},
+        error);
+    if (!m_server)
         return false;
-    }
-    const int readEnd = pipeEnds[0];
-    const int writeEnd = pipeEnds[1];
-    auto server = std::make_unique<QProcess>();
-    server->setProcessEnvironment(environment());
-    server->setChildProcessModifier([parent = getpid(), writeEnd] {
-        dieWithParent(parent);
-        fcntl(writeEnd, F_SETFD, 0);
-    });
-    // -noreset: without it the server resets when its last client disconnects, which drops the monitors that
-    // the short-lived xrandr processes set up.
-    server->start(QStringLiteral("Xvfb"),
-                  {QStringLiteral("-displayfd"), QString::number(writeEnd), QStringLiteral("-screen"),
-                   QStringLiteral("0"), QStringLiteral("3360x1080x24"), QStringLiteral("-nolisten"),
-                   QStringLiteral("tcp"), QStringLiteral("-noreset")});
-    const bool started = server->waitForStarted(startTimeoutMs);
-    close(writeEnd);
-    if (!started) {
-        close(readEnd);
-        fail(error, QStringLiteral("cannot start Xvfb: ") + server->errorString());
-        return false;
-    }
-    m_processIds.append(server->processId());
-    m_server = server.get();
-    m_processes.push_back(std::move(server));
-
-    QByteArray number;
     const QDeadlineTimer deadline(startTimeoutMs);
-    while (!number.endsWith('\n') && !deadline.hasExpired()) {
-        pollfd readable{readEnd, POLLIN, 0};
-        if (poll(&readable, 1, int(deadline.remainingTime())) <= 0)
-            continue;
-        char buffer[16];
-        const ssize_t count = read(readEnd, buffer, sizeof buffer);
-        if (count <= 0)
-            break;
-        number.append(buffer, count);
+    while (!m_server->canReadLine() && m_server->waitForReadyRead(int(deadline.remainingTime()))) {
     }
-    close(readEnd);
-    if (!number.endsWith('\n')) {
-        fail(error, QStringLiteral("Xvfb did not start: ") + outputOf(*m_server));
-        return false;
-    }
-    m_displayName = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
+    if (!m_server->canReadLine())
+        return fail(error, u"Xvfb did not start: "_s + outputOf(*m_server));
+    m_displayName = u':' + QString::fromLatin1(m_server->readLine().trimmed());
 
-    int screen = 0;
-    m_connection = xcb_connect(m_displayName.toLocal8Bit().constData(), &screen);
-    if (xcb_connection_has_error(m_connection)) {
-        fail(error, QStringLiteral("cannot connect to ") + m_displayName);
-        return false;
-    }
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
-    for (int i = 0; i < screen; ++i)
-        xcb_screen_next(&screens);
-    m_root = screens.data->root;
+    m_connection = xcb_connect(m_displayName.toLocal8Bit().constData(), nullptr);
+    if (xcb_connection_has_error(m_connection))
+        return fail(error, u"cannot connect to "_s + m_displayName);
+    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
     m_keySymbols = xcb_key_symbols_alloc(m_connection);
-    return true;
-}
-
-bool TestDesktop::run(const QString &program, const QStringList &arguments, QString *error)
-{
-    QProcess process;
-    process.setProcessEnvironment(environment());
-    process.setChildProcessModifier([parent = getpid()] { dieWithParent(parent); });
-    process.start(program, arguments);
-    if (!process.waitForFinished(startTimeoutMs) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0) {
-        process.kill();
-        process.waitForFinished();
-        fail(error, QStringLiteral("%1 %2 failed: %3 %4")
-                        .arg(program, arguments.join(u' '), process.errorString(), outputOf(process)));
-        return false;
-    }
     return true;
 }
 
 bool TestDesktop::unplugRightMonitor()
 {
-    const QString xrandr = QStringLiteral("xrandr");
-    if (!run(xrandr, {QStringLiteral("--delmonitor"), QStringLiteral("RIGHT")}))
+    if (!run(u"xrandr"_s, {u"--delmonitor"_s, u"RIGHT"_s}))
         return false;
-    // Redefining monitors sends no event; switching the output off and on again does, as
-    // unplugging a display would. Switching it off reports a failure but takes effect.
-    run(xrandr, {QStringLiteral("--output"), QStringLiteral("screen"), QStringLiteral("--off")});
-    return run(xrandr, {QStringLiteral("--output"), QStringLiteral("screen"), QStringLiteral("--auto")});
+    // Redefining monitors sends no event; switching the output off and on again does, as unplugging a display
+    // would. Switching it off reports a failure but takes effect.
+    run(u"xrandr"_s, {u"--output"_s, u"screen"_s, u"--off"_s});
+    return run(u"xrandr"_s, {u"--output"_s, u"screen"_s, u"--auto"_s});
 }
 
 bool TestDesktop::plugInRightMonitor(QString *error)
 {
-    return run(QStringLiteral("xrandr"),
-               {QStringLiteral("--setmonitor"), QStringLiteral("RIGHT"), QStringLiteral("1920/508x1080/286+1440+0"),
-                QStringLiteral("none")},
-               error);
+    return run(u"xrandr"_s, QStringList{u"--setmonitor"_s} + monitorArguments[1], error);
 }
 
 bool TestDesktop::setUpMonitors(QString *error)
 {
-    // Naming the real output ("screen" in Xvfb) in the first monitor removes the automatic whole-screen one.
-    if (!run(QStringLiteral("xrandr"),
-             {QStringLiteral("--setmonitor"), QStringLiteral("*LEFT"), QStringLiteral("1440/381x900/238+0+0"),
-              QStringLiteral("screen")},
-             error)
-        || !plugInRightMonitor(error))
-        return false;
+    for (int i = 0; i < m_monitors; ++i) {
+        if (!run(u"xrandr"_s, QStringList{u"--setmonitor"_s} + monitorArguments[i], error))
+            return false;
+    }
     const auto monitors =
         owned(xcb_randr_get_monitors_reply(m_connection, xcb_randr_get_monitors(m_connection, m_root, 1), nullptr));
-    if (!monitors || monitors->nMonitors != 2) {
-        fail(error, QStringLiteral("xrandr did not leave two monitors"));
-        return false;
-    }
-    return true;
+    return (monitors && int(monitors->nMonitors) == m_monitors) || fail(error, u"xrandr left other monitors"_s);
 }
 
 bool TestDesktop::installConfig(const QString &file, const QString &pathInHome, QString *error)
 {
     const QString target = m_home.filePath(pathInHome);
     QDir().mkpath(QFileInfo(target).path());
-    if (!QFile::copy(QStringLiteral(PANEMAKER_DESKTOP_CONFIG "/") + file, target)) {
-        fail(error, QStringLiteral("cannot copy %1 to %2").arg(file, target));
-        return false;
-    }
-    return true;
+    return QFile::copy(QStringLiteral(PANEMAKER_DESKTOP_CONFIG "/") + file, target)
+           || fail(error, u"cannot copy %1 to %2"_s.arg(file, target));
 }
 
 bool TestDesktop::startWindowManager(QString *error)
 {
-    QString program;
+    QString program = u"openbox"_s;
     QStringList arguments;
-    switch (m_session) {
-    case Session::openbox:
-    case Session::openboxWithTint2:
-        program = QStringLiteral("openbox");
-        arguments = {QStringLiteral("--config-file"), QStringLiteral(PANEMAKER_DESKTOP_CONFIG "/openbox-rc.xml")};
-        break;
-    case Session::fluxbox:
+    if (m_session == Session::fluxbox) {
         // Fluxbox writes the rest of its configuration next to the keys at its first start.
-        if (!installConfig(QStringLiteral("fluxbox-keys"), QStringLiteral(".fluxbox/keys"), error)
-            || !installConfig(QStringLiteral("fluxbox-overlay"), QStringLiteral(".fluxbox/overlay"), error))
+        if (!installConfig(u"fluxbox-keys"_s, u".fluxbox/keys"_s, error)
+            || !installConfig(u"fluxbox-overlay"_s, u".fluxbox/overlay"_s, error))
             return false;
-        program = QStringLiteral("fluxbox");
-        break;
-    case Session::icewm:
-        if (!installConfig(QStringLiteral("icewm-preferences"), QStringLiteral(".icewm/preferences"), error))
+        program = u"fluxbox"_s;
+    } else if (m_session == Session::icewm) {
+        if (!installConfig(u"icewm-preferences"_s, u".icewm/preferences"_s, error))
             return false;
-        program = QStringLiteral("icewm");
-        break;
+        program = u"icewm"_s;
+    } else {
+        arguments = {u"--config-file"_s, QStringLiteral(PANEMAKER_DESKTOP_CONFIG "/openbox-rc.xml")};
     }
     QProcess *windowManager = startProcess(program, arguments, error);
     if (!windowManager)
         return false;
     const QDeadlineTimer deadline(startTimeoutMs);
-    const bool announced =
-        waitUntil([&] { return windowManagerReady() || windowManager->state() != QProcess::Running; }, startTimeoutMs);
-    if (!announced || windowManager->state() != QProcess::Running || !manageProbe(deadline)) {
-        fail(error, QStringLiteral("%1 did not start managing: %2").arg(program, outputOf(*windowManager)));
-        return false;
-    }
+    if (!manageProbe(deadline) || windowManager->state() != QProcess::Running)
+        return fail(error, u"%1 did not start managing: %2"_s.arg(program, outputOf(*windowManager)));
     m_syncConnection = xcb_connect(m_displayName.toLocal8Bit().constData(), nullptr);
-    if (xcb_connection_has_error(m_syncConnection)) {
-        fail(error, QStringLiteral("cannot connect to ") + m_displayName);
-        return false;
-    }
+    if (xcb_connection_has_error(m_syncConnection))
+        return fail(error, u"cannot connect to "_s + m_displayName);
     m_syncWindow = xcb_generate_id(m_syncConnection);
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(m_syncConnection, XCB_COPY_FROM_PARENT, m_syncWindow, m_root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-    if (m_session == Session::fluxbox && !manageOutOfSight(m_syncWindow, deadline)) {
-        fail(error, QStringLiteral("fluxbox did not manage the sync window"));
-        return false;
-    }
-    if (!syncWindowManager()) {
-        fail(error, program + QStringLiteral(" does not answer frame extent requests"));
-        return false;
-    }
+    if (m_session == Session::fluxbox && !manageOutOfSight(deadline))
+        return fail(error, u"fluxbox did not manage the sync window"_s);
+    if (!syncWindowManager())
+        return fail(error, program + u" does not answer frame extent requests"_s);
     return startPanel(windowManager, error);
 }
 
@@ -440,29 +345,21 @@ bool TestDesktop::startPanel(QProcess *windowManager, QString *error)
 {
     if (m_session == Session::openbox)
         return true;
-    int panels = 1;
-    if (m_session == Session::openboxWithTint2) {
-        if (!startProcess(QStringLiteral("tint2"),
-                          {QStringLiteral("-c"), QStringLiteral(PANEMAKER_DESKTOP_CONFIG "/tint2rc")}, error))
-            return false;
-        panels = 2;
-    }
-    // A panel has its place once the window manager's work area leaves it out; tint2's are managed docks.
-    const auto placed = [&] {
-        const auto area = cardinals(m_root, atom("_NET_WORKAREA"), XCB_ATOM_CARDINAL);
-        const bool reserved =
-            area && area->size() >= 4
-            && QRect(int((*area)[0]), int((*area)[1]), int((*area)[2]), int((*area)[3])) != QRect(0, 0, 3360, 1080);
-        return reserved && (m_session != Session::openboxWithTint2 || clientList().size() == panels);
-    };
-    if (!waitUntil(placed, startTimeoutMs) || windowManager->state() != QProcess::Running) {
-        fail(error, QStringLiteral("the panel took no place"));
+    const bool tint2 = m_session == Session::openboxWithTint2;
+    if (tint2 && !startProcess(u"tint2"_s, {u"-c"_s, QStringLiteral(PANEMAKER_DESKTOP_CONFIG "/tint2rc")}, error))
         return false;
-    }
+    // A panel has its place once the window manager's work area leaves it out (every session's panels sit at the
+    // bottom); tint2's, one a monitor, are managed docks.
+    const auto placed = [&] {
+        const auto area = cardinals(m_root, "_NET_WORKAREA", XCB_ATOM_CARDINAL);
+        return area && area->size() >= 4 && (*area)[3] < 1080 && (!tint2 || clientList().size() == m_monitors);
+    };
+    if (!waitUntil(placed, startTimeoutMs) || windowManager->state() != QProcess::Running)
+        return fail(error, u"the panel took no place"_s);
     return syncWindowManager();
 }
 
-bool TestDesktop::syncWindowManager(int timeoutMs)
+bool TestDesktop::syncWindowManager()
 {
     // The window manager answers a request about the sync window by setting one of its properties; the request
     // reaches it after every event the server generated before, and it handles its events in order. Most answer
@@ -472,27 +369,14 @@ bool TestDesktop::syncWindowManager(int timeoutMs)
         return false;
     while (xcb_generic_event_t *stale = xcb_poll_for_event(m_syncConnection))
         std::free(stale);
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = m_syncWindow;
-    xcb_atom_t answer = XCB_ATOM_NONE;
+    xcb_atom_t request = atom("_NET_REQUEST_FRAME_EXTENTS"), answer = atom("_NET_FRAME_EXTENTS");
     if (m_session == Session::fluxbox) {
-        answer = atom("_NET_WM_DESKTOP");
-        message.type = answer;
+        request = answer = atom("_NET_WM_DESKTOP");
         m_syncDesktop = m_syncDesktop == m_lastDesktop ? m_lastDesktop - 1 : m_lastDesktop;
-        message.data.data32[0] = m_syncDesktop;
-        message.data.data32[1] = 2;
-    } else {
-        answer = atom("_NET_FRAME_EXTENTS");
-        message.type = atom("_NET_REQUEST_FRAME_EXTENTS");
     }
-    xcb_send_event(m_syncConnection, 0, m_root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char *>(&message));
+    sendToRoot(m_syncConnection, m_root, m_syncWindow, request, m_syncDesktop, 2);
     xcb_flush(m_syncConnection);
-
-    return awaitEvent(m_syncConnection, QDeadlineTimer(timeoutMs), [&](const xcb_generic_event_t *event) {
+    return awaitEvent(m_syncConnection, QDeadlineTimer(2000), [&](const xcb_generic_event_t *event) {
         const auto *change = reinterpret_cast<const xcb_property_notify_event_t *>(event);
         return (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->atom == answer
                && change->state == XCB_PROPERTY_NEW_VALUE;
@@ -518,9 +402,8 @@ bool TestDesktop::awaitEvent(xcb_connection_t *connection, const QDeadlineTimer 
 
 bool TestDesktop::manageProbe(const QDeadlineTimer &deadline)
 {
-    // Openbox announces itself before it finishes starting and drops map requests that arrive in between, so
-    // the first window of a test could stay unmapped for ever. Only a window the window manager really manages
-    // proves it ready; the probe is mapped again until one is.
+    // Only a window the window manager really manages proves it ready: Openbox announces itself before it
+    // finishes starting and drops map requests that arrive in between, so the probe is mapped again until then.
     const xcb_window_t probe = xcb_generate_id(m_connection);
     xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, probe, m_root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       XCB_COPY_FROM_PARENT, 0, nullptr);
@@ -535,31 +418,18 @@ bool TestDesktop::manageProbe(const QDeadlineTimer &deadline)
     return managed && waitUntil([&] { return clientList().isEmpty(); }, int(deadline.remainingTime()));
 }
 
-bool TestDesktop::manageOutOfSight(xcb_window_t window, const QDeadlineTimer &deadline)
+bool TestDesktop::manageOutOfSight(const QDeadlineTimer &deadline)
 {
-    // Managed on the last workspace, where no test looks.
-    const auto count = cardinals(m_root, atom("_NET_NUMBER_OF_DESKTOPS"), XCB_ATOM_CARDINAL);
+    // The sync window is managed on the last workspace, where no test looks.
+    const auto count = cardinals(m_root, "_NET_NUMBER_OF_DESKTOPS", XCB_ATOM_CARDINAL);
     if (!count || count->empty() || count->front() < 2)
         return false;
     m_lastDesktop = m_syncDesktop = count->front() - 1;
-    xcb_change_property(m_syncConnection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32,
-                        1, &m_lastDesktop);
-    xcb_map_window(m_syncConnection, window);
+    xcb_change_property(m_syncConnection, XCB_PROP_MODE_REPLACE, m_syncWindow, atom("_NET_WM_DESKTOP"),
+                        XCB_ATOM_CARDINAL, 32, 1, &m_lastDesktop);
+    xcb_map_window(m_syncConnection, m_syncWindow);
     xcb_flush(m_syncConnection);
-    return waitUntil([&] { return isManaged(window); }, int(deadline.remainingTime()));
-}
-
-bool TestDesktop::windowManagerReady()
-{
-    const xcb_atom_t check = atom("_NET_SUPPORTING_WM_CHECK");
-    const auto named = cardinals(m_root, check, XCB_ATOM_WINDOW);
-    if (!named || named->empty())
-        return false;
-    const auto self = cardinals(named->front(), check, XCB_ATOM_WINDOW);
-    if (!self || self->empty() || self->front() != named->front())
-        return false;
-    const auto supported = cardinals(m_root, atom("_NET_SUPPORTED"), XCB_ATOM_ATOM);
-    return supported && !supported->empty();
+    return waitUntil([&] { return isManaged(m_syncWindow); }, int(deadline.remainingTime()));
 }
 
 xcb_atom_t TestDesktop::atom(const char *name)
@@ -569,60 +439,43 @@ xcb_atom_t TestDesktop::atom(const char *name)
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-std::optional<std::vector<uint32_t>> TestDesktop::cardinals(xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
+std::optional<std::vector<uint32_t>> TestDesktop::cardinals(xcb_window_t window, const char *property, xcb_atom_t type)
 {
     const auto reply = owned(xcb_get_property_reply(
-        m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 4096), nullptr));
+        m_connection, xcb_get_property(m_connection, 0, window, atom(property), type, 0, 4096), nullptr));
     if (!reply || reply->type != type || reply->format != 32)
         return std::nullopt;
     const auto *values = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
     return std::vector<uint32_t>(values, values + xcb_get_property_value_length(reply.get()) / 4);
 }
 
-std::optional<QRect> TestDesktop::clientGeometry(xcb_window_t client)
-{
-    const auto geometry = owned(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, client), nullptr));
-    const auto origin = owned(xcb_translate_coordinates_reply(
-        m_connection, xcb_translate_coordinates(m_connection, client, m_root, 0, 0), nullptr));
-    if (!geometry || !origin)
-        return std::nullopt;
-    return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-}
-
 std::optional<QMargins> TestDesktop::frameExtents(xcb_window_t client)
 {
-    const auto extents = cardinals(client, atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL);
-    if (!extents || extents->size() != 4)
+    const auto e = cardinals(client, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL);
+    if (!e || e->size() != 4)
         return std::nullopt;
-    const std::vector<uint32_t> &e = *extents;
-    return QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
+    return QMargins(int((*e)[0]), int((*e)[2]), int((*e)[1]), int((*e)[3]));
 }
 
 std::optional<QRect> TestDesktop::outerFrame(xcb_window_t client)
 {
-    const std::optional<QRect> geometry = clientGeometry(client);
+    const auto geometry = owned(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, client), nullptr));
+    const auto origin = owned(xcb_translate_coordinates_reply(
+        m_connection, xcb_translate_coordinates(m_connection, client, m_root, 0, 0), nullptr));
     const std::optional<QMargins> extents = frameExtents(client);
-    if (!geometry || !extents)
+    if (!geometry || !origin || !extents)
         return std::nullopt;
-    return geometry->marginsAdded(*extents);
+    return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height).marginsAdded(*extents);
 }
 
-bool TestDesktop::frameBecomes(xcb_window_t client, const QRect &expected, int tolerance, int timeoutMs)
+bool TestDesktop::frameBecomes(xcb_window_t client, const QRect &expected, int timeoutMs)
 {
-    return waitUntil(
-        [&] {
-            const std::optional<QRect> frame = outerFrame(client);
-            return frame && std::abs(frame->x() - expected.x()) <= tolerance
-                   && std::abs(frame->y() - expected.y()) <= tolerance
-                   && std::abs(frame->width() - expected.width()) <= tolerance
-                   && std::abs(frame->height() - expected.height()) <= tolerance;
-        },
-        timeoutMs);
+    return waitUntil([&] { return outerFrame(client) == expected; }, timeoutMs);
 }
 
 QList<xcb_window_t> TestDesktop::clientList()
 {
-    const auto windows = cardinals(m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+    const auto windows = cardinals(m_root, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW);
     return windows ? QList<xcb_window_t>(windows->begin(), windows->end()) : QList<xcb_window_t>();
 }
 
@@ -640,7 +493,7 @@ bool TestDesktop::isViewable(xcb_window_t window)
 
 std::optional<xcb_window_t> TestDesktop::activeWindow()
 {
-    const auto active = cardinals(m_root, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    const auto active = cardinals(m_root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
     if (!active || active->empty() || active->front() == XCB_WINDOW_NONE)
         return std::nullopt;
     return active->front();
@@ -648,34 +501,9 @@ std::optional<xcb_window_t> TestDesktop::activeWindow()
 
 void TestDesktop::activate(xcb_window_t window)
 {
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = window;
-    message.type = atom("_NET_ACTIVE_WINDOW");
-    message.data.data32[0] = 2; // a pager: the window manager does not second-guess it
-    message.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(m_connection, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char *>(&message));
+    // As a pager asks, which the window manager does not second-guess.
+    sendToRoot(m_connection, m_root, window, atom("_NET_ACTIVE_WINDOW"), 2, XCB_CURRENT_TIME);
     sync();
-}
-
-void TestDesktop::movePointer(int x, int y)
-{
-    xcb_test_fake_input(m_connection, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, m_root, int16_t(x), int16_t(y), 0);
-    syncInput();
-}
-
-void TestDesktop::pressButton(int button)
-{
-    fakeInput(XCB_BUTTON_PRESS, uint8_t(button));
-    syncInput();
-}
-
-void TestDesktop::releaseButton(int button)
-{
-    fakeInput(XCB_BUTTON_RELEASE, uint8_t(button));
-    syncInput();
 }
 
 std::optional<xcb_keycode_t> TestDesktop::keycode(xcb_keysym_t keysym)
@@ -687,30 +515,19 @@ std::optional<xcb_keycode_t> TestDesktop::keycode(xcb_keysym_t keysym)
     return first;
 }
 
-void TestDesktop::pressKeycode(xcb_keycode_t key, const QList<xcb_keycode_t> &modifiers)
-{
-    for (xcb_keycode_t modifier : modifiers)
-        fakeInput(XCB_KEY_PRESS, modifier);
-    fakeInput(XCB_KEY_PRESS, key);
-    fakeInput(XCB_KEY_RELEASE, key);
-    for (auto modifier = modifiers.crbegin(); modifier != modifiers.crend(); ++modifier)
-        fakeInput(XCB_KEY_RELEASE, *modifier);
-    syncInput();
-}
-
 bool TestDesktop::pressKey(xcb_keysym_t key, const QList<xcb_keysym_t> &modifiers)
 {
-    const std::optional<xcb_keycode_t> keyCode = keycode(key);
-    QList<xcb_keycode_t> modifierCodes;
-    for (xcb_keysym_t modifier : modifiers) {
-        const std::optional<xcb_keycode_t> code = keycode(modifier);
+    QList<xcb_keycode_t> codes;
+    for (xcb_keysym_t keysym : modifiers + QList<xcb_keysym_t>{key}) {
+        const std::optional<xcb_keycode_t> code = keycode(keysym);
         if (!code)
             return false;
-        modifierCodes.append(*code);
+        codes.append(*code);
     }
-    if (!keyCode)
-        return false;
-    pressKeycode(*keyCode, modifierCodes);
+    for (xcb_keycode_t code : codes)
+        fakeInput(XCB_KEY_PRESS, code, false);
+    for (auto code = codes.crbegin(); code != codes.crend(); ++code)
+        fakeInput(XCB_KEY_RELEASE, *code, code + 1 == codes.crend());
     return true;
 }
 
@@ -729,15 +546,13 @@ bool TestDesktop::waitUntil(const std::function<bool()> &condition, int timeoutM
     return true;
 }
 
-void TestDesktop::fakeInput(uint8_t type, uint8_t detail)
+void TestDesktop::fakeInput(uint8_t type, uint8_t detail, bool settle, int x, int y)
 {
-    xcb_test_fake_input(m_connection, type, detail, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
-}
-
-void TestDesktop::syncInput()
-{
-    sync();
-    syncWindowManager();
+    xcb_test_fake_input(m_connection, type, detail, XCB_CURRENT_TIME, m_root, int16_t(x), int16_t(y), 0);
+    if (settle) {
+        sync();
+        syncWindowManager();
+    }
 }
 
 void TestDesktop::sync()

@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 
 using namespace Qt::StringLiterals;
@@ -12,51 +11,19 @@ namespace panemaker {
 
 namespace {
 
-constexpr xcb_keysym_t control = 0xffe3, alt = 0xffe9, super = 0xffeb;
-
-struct Key {
-    xcb_keysym_t keysym;
-    QList<xcb_keysym_t> modifiers;
-};
-
-Key defaultKey(SnapAction action)
-{
-    const QList<xcb_keysym_t> ctrlAlt{control, alt};
-    switch (action) {
-    case SnapAction::leftHalf: return {0xff51, ctrlAlt};
-    case SnapAction::rightHalf: return {0xff53, ctrlAlt};
-    case SnapAction::topHalf: return {0xff52, ctrlAlt};
-    case SnapAction::bottomHalf: return {0xff54, ctrlAlt};
-    case SnapAction::topLeft: return {'u', ctrlAlt};
-    case SnapAction::topRight: return {'i', ctrlAlt};
-    case SnapAction::bottomLeft: return {'j', ctrlAlt};
-    case SnapAction::bottomRight: return {'k', ctrlAlt};
-    case SnapAction::firstThird: return {'d', ctrlAlt};
-    case SnapAction::centerThird: return {'f', ctrlAlt};
-    case SnapAction::lastThird: return {'g', ctrlAlt};
-    case SnapAction::firstTwoThirds: return {'e', ctrlAlt};
-    case SnapAction::lastTwoThirds: return {'t', ctrlAlt};
-    case SnapAction::maximize: return {0xff0d, ctrlAlt};
-    case SnapAction::center: return {'c', ctrlAlt};
-    case SnapAction::restore: return {0xff08, ctrlAlt};
-    case SnapAction::previousDisplay: return {0xff51, {control, alt, super}};
-    case SnapAction::nextDisplay: return {0xff53, {control, alt, super}};
-    }
-    return {};
-}
+// The default shortcut of each action, in the actions' order: Ctrl+Alt with arrows, letters, Return and
+// Backspace; Ctrl+Alt+Super with the arrows for the display moves.
+constexpr xcb_keysym_t defaultKeys[] = {0xff51, 0xff53, 0xff52, 0xff54, 'u',    'i', 'j',    'k',    'd',
+                                        'f',    'g',    'e',    't',    0xff0d, 'c', 0xff08, 0xff51, 0xff53};
 
 } // namespace
-
-QString PanemakerProcess::settingsPath() const
-{
-    return m_desktop.environment().value(u"XDG_CONFIG_HOME"_s) + u"/panemaker/panemaker.conf"_s;
-}
 
 bool PanemakerProcess::start(const QStringList &settings)
 {
     stop();
-    QDir().mkpath(QFileInfo(settingsPath()).path());
-    QFile file(settingsPath());
+    const QString folder = m_desktop.environment().value(u"XDG_CONFIG_HOME"_s) + u"/panemaker"_s;
+    QDir().mkpath(folder);
+    QFile file(folder + u"/panemaker.conf"_s);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     file.write((u"[General]\n"_s + settings.join(u'\n') + u'\n').toUtf8());
@@ -101,8 +68,9 @@ bool PanemakerProcess::waitForLine(const QString &line)
 
 bool PanemakerProcess::press(SnapAction action)
 {
-    const Key key = defaultKey(action);
-    return m_desktop.pressKey(key.keysym, key.modifiers);
+    const bool display = action == SnapAction::previousDisplay || action == SnapAction::nextDisplay;
+    return m_desktop.pressKey(defaultKeys[action], display ? QList<xcb_keysym_t>{0xffe3, 0xffe9, 0xffeb}
+                                                           : QList<xcb_keysym_t>{0xffe3, 0xffe9});
 }
 
 std::optional<QString> PanemakerProcess::snap(SnapAction action)

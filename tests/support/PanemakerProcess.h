@@ -27,7 +27,6 @@ public:
     QProcess *process() const { return m_process; }
     // Started and not stopped, but no longer running.
     bool hasDied() const;
-    QString settingsPath() const;
 
     // The lines logged so far, without their prefix.
     QStringList lines();
