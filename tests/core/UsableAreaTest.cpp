@@ -7,98 +7,83 @@
 #include <QTest>
 
 using namespace panemaker;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The grouping settings, the grouping windows (two at LEFT's left edge unless said otherwise)
+// and the display whose area is asked for: 0 is LEFT, 1 is RIGHT.
+struct Grouping {
+    std::optional<bool> enabled = true;
+    std::optional<bool> hidden{};
+    std::optional<QString> dockSide{};
+    bool rightToLeft = false;
+    QList<Rect> windows{{10, 100, 160, 120}, {10, 250, 160, 120}};
+    int display = 0;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Grouping)
 
 class UsableAreaTest : public QObject {
     Q_OBJECT
 
     FakeDisplays m_displays;
     FakeStageManager m_stage;
-    Screen m_left, m_right;
-
-    // Strip windows sit against a display's left edge, inside its height.
-    void addStripWindows(const Rect &displayTopLeft, int count)
-    {
-        for (int i = 0; i < count; ++i)
-            m_stage.groupingWindows.append(Rect{displayTopLeft.x + 10, displayTopLeft.y + 100.0 + 150 * i, 160, 120});
-    }
+    UsableArea m_usable{m_displays, m_stage};
 
 private Q_SLOTS:
     void init()
     {
         m_displays.list.clear();
         m_stage = FakeStageManager();
-        m_left = m_displays.add(QStringLiteral("left"), Rect{0, 0, 1440, 900});
-        m_left.visibleFrame = Rect{0, 0, 1440, 875}; // a menu bar of 25 points on top
-        m_displays.list[0] = m_left;
-        m_right = m_displays.add(QStringLiteral("right"), Rect{1440, -180, 1920, 1080});
-    }
-
-    void visibleFrameInTopLeftSpaceWhenGroupingIsOff()
-    {
-        addStripWindows({0, 0, 1440, 900}, 3);
-        QCOMPARE(UsableArea(m_displays, m_stage).usableArea(m_left), (Rect{0, 25, 1440, 875}));
-        m_stage.enabled = false;
-        QCOMPARE(UsableArea(m_displays, m_stage).usableArea(m_right), (Rect{1440, 0, 1920, 1080}));
-        QVERIFY(UsableArea(m_displays, m_stage).stripWindowIDs().isEmpty());
+        // LEFT has a menu bar of 25 points on top; RIGHT, taller, reaches below it.
+        m_displays.add(u"LEFT"_s, Rect{0, 0, 1440, 900}).visibleFrame = Rect{0, 0, 1440, 875};
+        m_displays.add(u"RIGHT"_s, Rect{1440, -180, 1920, 1080});
     }
 
     void stripNarrowsOnlyWhereItShows_data()
     {
-        QTest::addColumn<int>("windows");
-        QTest::addColumn<std::optional<bool>>("hidden");
-        QTest::addColumn<std::optional<QString>>("dockSide");
-        QTest::addColumn<bool>("rightToLeft");
+        QTest::addColumn<Grouping>("grouping");
         QTest::addColumn<Rect>("expected");
-        const std::optional<bool> shown;
-        const std::optional<QString> bottom;
-        QTest::newRow("one strip window: none") << 1 << shown << bottom << false << Rect{0, 25, 1440, 875};
-        QTest::newRow("two: strip on the left") << 2 << shown << bottom << false << Rect{190, 25, 1250, 875};
-        QTest::newRow("auto-hidden") << 2 << std::optional(true) << bottom << false << Rect{0, 25, 1440, 875};
+        const Rect whole{0, 25, 1440, 875}, stripLeft{190, 25, 1250, 875}, stripRight{0, 25, 1250, 875};
+        const Rect a{10, 100, 160, 120}, onRight{1450, 100, 160, 120};
+        QTest::newRow("grouping unset") << Grouping{.enabled = {}} << whole;
+        QTest::newRow("grouping off") << Grouping{.enabled = false} << whole;
+        QTest::newRow("two strip windows") << Grouping{} << stripLeft;
+        QTest::newRow("one strip window") << Grouping{.windows = {a}} << whole;
+        QTest::newRow("auto-hidden") << Grouping{.hidden = true} << whole;
+        QTest::newRow("shown") << Grouping{.hidden = false} << stripLeft;
         QTest::newRow("dock on the left puts it right")
-            << 2 << shown << std::optional(QStringLiteral("left")) << false << Rect{0, 25, 1250, 875};
-        QTest::newRow("dock on the right")
-            << 2 << shown << std::optional(QStringLiteral("right")) << true << Rect{190, 25, 1250, 875};
-        QTest::newRow("right-to-left language") << 2 << shown << bottom << true << Rect{0, 25, 1250, 875};
-        QTest::newRow("other case is no side")
-            << 2 << shown << std::optional(QStringLiteral("Left")) << false << Rect{190, 25, 1250, 875};
+            << Grouping{.dockSide = u"left"_s, .windows = {{1270, 100, 160, 120}, {1270, 250, 160, 120}}} << stripRight;
+        QTest::newRow("dock on the right") << Grouping{.dockSide = u"right"_s, .rightToLeft = true} << stripLeft;
+        QTest::newRow("right-to-left language") << Grouping{.rightToLeft = true} << stripRight;
+        QTest::newRow("other case is no side") << Grouping{.dockSide = u"Left"_s} << stripLeft;
+        QTest::newRow("reaching below LEFT: RIGHT's")
+            << Grouping{.windows = {onRight, {10, 850, 160, 200}}, .display = 1} << Rect{1630, 0, 1730, 1080};
+        QTest::newRow("above every display: nobody's") << Grouping{.windows = {a, {10, -100, 160, 120}}} << whole;
+        QTest::newRow("as near to both: the earlier's") << Grouping{.windows = {a, {720, 100, 160, 120}}} << stripLeft;
+        QTest::newRow("nearer RIGHT") << Grouping{.windows = {a, onRight}} << whole;
     }
     void stripNarrowsOnlyWhereItShows()
     {
-        QFETCH(int, windows);
-        QFETCH(std::optional<bool>, hidden);
-        QFETCH(std::optional<QString>, dockSide);
-        QFETCH(bool, rightToLeft);
+        QFETCH(Grouping, grouping);
         QFETCH(Rect, expected);
-        m_stage.enabled = true;
-        m_stage.hidden = hidden;
-        m_stage.dockSide = dockSide;
-        m_stage.rightToLeft = rightToLeft;
-        // Place them along whichever edge the strip is on; attribution follows the edge.
-        const bool onLeft = UsableArea(m_displays, m_stage).stripOnLeft();
-        for (int i = 0; i < windows; ++i)
-            m_stage.groupingWindows.append(Rect{onLeft ? 10.0 : 1270.0, 100.0 + 150 * i, 160, 120});
-        QCOMPARE(UsableArea(m_displays, m_stage).usableArea(m_left), expected);
-    }
-
-    void stripWindowsAreAttributedByEdgeAndHeight()
-    {
-        m_stage.enabled = true;
-        addStripWindows({1440, 0, 1920, 1080}, 2);
-        m_stage.groupingWindows.append(Rect{1450, 850, 160, 200}); // reaches below the left display
-        m_stage.groupingWindows.append(Rect{10, -100, 160, 1200}); // taller than any display: nobody's
-        const UsableArea area(m_displays, m_stage);
-        QCOMPARE(area.stripWindowCount(m_right), 3);
-        QCOMPARE(area.stripWindowCount(m_left), 0);
-        QCOMPARE(area.usableArea(m_right), (Rect{1630, 0, 1730, 1080}));
-        QCOMPARE(area.usableArea(m_left), (Rect{0, 25, 1440, 875}));
+        m_stage.enabled = grouping.enabled;
+        m_stage.hidden = grouping.hidden;
+        m_stage.dockSide = grouping.dockSide;
+        m_stage.rightToLeft = grouping.rightToLeft;
+        m_stage.groupingWindows = grouping.windows;
+        QCOMPARE(m_usable.usableArea(m_displays.list[grouping.display]), expected);
     }
 
     void stripIdsOnlyWhenGroupingIsOn()
     {
         m_stage.entryIDs = {7, 9};
-        QVERIFY(UsableArea(m_displays, m_stage).stripWindowIDs().isEmpty());
+        QVERIFY(m_usable.stripWindowIDs().isEmpty());
         m_stage.enabled = true;
-        QCOMPARE(UsableArea(m_displays, m_stage).stripWindowIDs(), (QSet<std::uint32_t>{7, 9}));
+        QCOMPARE(m_usable.stripWindowIDs(), (QSet<std::uint32_t>{7, 9}));
     }
 };
 

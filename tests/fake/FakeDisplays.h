@@ -12,13 +12,7 @@ public:
     QPointF mouse;
 
     QList<Screen> screens() const override { return list; }
-    std::optional<Screen> mainScreen() const override
-    {
-        if (main)
-            return main;
-        return list.isEmpty() ? std::nullopt : std::optional(list.first());
-    }
-
+    std::optional<Screen> mainScreen() const override { return main || list.isEmpty() ? main : list.first(); }
     QPointF mouseLocation() const override { return mouse; }
 
     // Adds a display whose visible frame is its whole frame.
