@@ -34,31 +34,24 @@ class GeometryTest : public QObject {
 private Q_SLOTS:
     // Each row is one operation on an example; the expected frames are worked out by hand.
     // "map, outwards" floors the origin and raises the far edges; "fit, 1 apart" has margins that
-    // count as equal.
+    // count as equal. Gapped halves and quarters, a centred window too wide and a window flush with
+    // the far edge are checked where the window manager and the gaps use them.
     void frames_data()
     {
         QTest::addColumn<Rect>("frame");
         QTest::addColumn<Rect>("expected");
         QTest::newRow("rounding: halves away from zero")
             << Rect{nearest(462.5), nearest(-0.5), nearest(-1.5), nearest(2.4999)} << Rect{463, -1, -2, 2};
-        QTest::newRow("left half, gap 8") << gapped(A::leftHalf, laptop, 8) << Rect{8, 33, 708, 859};
-        QTest::newRow("right half, gap 8") << gapped(A::rightHalf, laptop, 8) << Rect{724, 33, 708, 859};
-        QTest::newRow("first third, gap 8") << gapped(A::firstThird, laptop, 8) << Rect{8, 33, 468, 859};
         QTest::newRow("center third, gap 8") << gapped(A::centerThird, laptop, 8) << Rect{484, 33, 472, 859};
         QTest::newRow("last third, gap 8") << gapped(A::lastThird, laptop, 8) << Rect{964, 33, 468, 859};
         QTest::newRow("last two thirds, gap 8") << gapped(A::lastTwoThirds, laptop, 8) << Rect{484, 33, 948, 859};
-        QTest::newRow("maximize, gap 8") << gapped(A::maximize, laptop, 8) << Rect{8, 33, 1424, 859};
-        QTest::newRow("bottom right, gap 8") << gapped(A::bottomRight, laptop, 8) << Rect{724, 467, 708, 425};
         QTest::newRow("top left, 462.5 up") << gapped(A::topLeft, laptop, 0) << Rect{0, 25, 720, 438};
         QTest::newRow("bottom right, 462.5 up") << gapped(A::bottomRight, laptop, 0) << Rect{720, 463, 720, 437};
         QTest::newRow("portrait first third") << gapped(A::firstThird, portrait, 10) << Rect{10, 10, 1060, 617};
         QTest::newRow("portrait center third") << gapped(A::centerThird, portrait, 10) << Rect{10, 637, 1060, 621};
-        QTest::newRow("portrait last 2/3") << gapped(A::lastTwoThirds, portrait, 10) << Rect{10, 637, 1060, 1248};
         QTest::newRow("below zero") << gapped(A::rightHalf, Rect{-1920, -180, 1920, 1080}, 8)
                                     << Rect{-956, -172, 948, 1064};
 
-        QTest::newRow("centre, too wide") << centeredFrame({2000, 300}, laptop, 10) << Rect{10, 313, 1420, 300};
-        QTest::newRow("centre, fits") << centeredFrame({800, 600}, left, 0) << Rect{320, 150, 800, 600};
         QTest::newRow("centre, odd leftover") << centeredFrame({801, 601}, left, 0) << Rect{320, 150, 801, 601};
         QTest::newRow("centre, fractions")
             << centeredFrame({100.5, 100.4}, Rect{0, 0, 1000, 1000}, 0) << Rect{450, 450, 101, 100};
@@ -66,23 +59,19 @@ private Q_SLOTS:
         const Rect frame{10, 20, 300, 200};
         QTest::newRow("map, no width") << mapFrame(frame, Rect{0, 0, 0, 900}, right) << frame;
         QTest::newRow("map, no height") << mapFrame(frame, Rect{0, 0, 1440, 0}, right) << frame;
-        QTest::newRow("map, whole") << mapFrame(left, left, right) << right;
         QTest::newRow("map, right half") << mapFrame(Rect{720, 0, 720, 900}, left, right) << Rect{2400, 0, 960, 1080};
         QTest::newRow("map, outwards") << mapFrame(Rect{100, 100, 100, 100}, left, right) << Rect{1573, 120, 134, 120};
         QTest::newRow("map, pulled in") << mapFrame(Rect{1400, 800, 200, 200}, left, right)
                                         << Rect{3093, 840, 267, 240};
         QTest::newRow("map, larger") << mapFrame(Rect{-50, -50, 2000, 1000}, left, right) << right;
 
-        const Rect rightHalf{720, 25, 720, 875};
-        QTest::newRow("fit, right edge") << fitted({600, 875}, rightHalf, laptop) << Rect{840, 25, 600, 875};
-        QTest::newRow("fit, inside") << fitted({900, 875}, rightHalf, laptop) << Rect{540, 25, 900, 875};
         QTest::newRow("fit, left edge") << fitted({600, 875}, Rect{0, 25, 720, 875}, laptop) << Rect{0, 25, 600, 875};
         QTest::newRow("fit, centred") << fitted({600, 400}, Rect{480, 25, 480, 875}, laptop)
                                       << Rect{420, 263, 600, 400};
-        QTest::newRow("fit, bottom") << fitted({1440, 500}, Rect{0, 463, 1440, 437}, laptop) << Rect{0, 400, 1440, 500};
         QTest::newRow("fit, 1 apart") << fitted({50, 100}, Rect{100.5, 0, 100, 100}, Rect{0, 0, 300, 100})
                                       << Rect{126, 0, 50, 100};
-        QTest::newRow("fit, too large") << fitted({2000, 1000}, rightHalf, laptop) << Rect{0, 25, 2000, 1000};
+        QTest::newRow("fit, too large") << fitted({2000, 1000}, Rect{720, 25, 720, 875}, laptop)
+                                        << Rect{0, 25, 2000, 1000};
     }
     void frames()
     {

@@ -14,6 +14,7 @@ class SnapActionTest : public QObject {
 private Q_SLOTS:
     // Every action once, in declaration order (which hot key ids follow), in its one group,
     // with its own raw value and title; raw values round-trip, other strings name nothing.
+    // Titles say left and right; only the thirds have names of their own on a portrait area.
     void identifiers()
     {
         QList<A> grouped;
@@ -25,6 +26,7 @@ private Q_SLOTS:
         }
         QCOMPARE(grouped, QList<A>(A::all().begin(), A::all().end()));
         QSet<QString> raw, titles;
+        QStringList portrait;
         for (int i = 0; i < int(A::all().size()); ++i) {
             const A action = A::all()[i];
             QCOMPARE(int(A::Value(action)), i);
@@ -32,12 +34,18 @@ private Q_SLOTS:
             QCOMPARE(A::fromJson(action.toJson()), action);
             raw.insert(action.rawValue());
             titles.insert(action.title());
+            QCOMPARE(action.regionName(false), action.title());
+            if (action.regionName(true) != action.title())
+                portrait.append(action.title() + u" / "_s + action.regionName(true));
         }
         QCOMPARE(raw.size() + titles.size(), 36);
         QCOMPARE(A::actions(A::Group::window), (QList<A>{A::maximize, A::center, A::restore}));
         for (const QString &text : {u"LeftHalf"_s, u"leftHalf "_s, u"Left Half"_s, QString()})
             QVERIFY(!A::fromRawValue(text) && !A::fromJson(text));
         QVERIFY(!A::fromJson(QJsonValue(0)));
+        QCOMPARE(portrait,
+                 (QStringList{u"Left Third / Top Third"_s, u"Right Third / Bottom Third"_s,
+                              u"Left Two Thirds / Top Two Thirds"_s, u"Right Two Thirds / Bottom Two Thirds"_s}));
     }
 
     // An action and its complement tile the unit square without overlapping, in both
@@ -68,20 +76,6 @@ private Q_SLOTS:
         }
         const QList<A> notFractional{A::center, A::restore, A::previousDisplay, A::nextDisplay};
         QCOMPARE(withoutUnit, notFractional + notFractional);
-    }
-
-    // Titles say left and right; only the thirds have names of their own on a portrait area.
-    void regionNames()
-    {
-        QStringList portrait;
-        for (A action : A::all()) {
-            QCOMPARE(action.regionName(false), action.title());
-            if (action.regionName(true) != action.title())
-                portrait.append(action.title() + u" / "_s + action.regionName(true));
-        }
-        QCOMPARE(portrait,
-                 (QStringList{u"Left Third / Top Third"_s, u"Right Third / Bottom Third"_s,
-                              u"Left Two Thirds / Top Two Thirds"_s, u"Right Two Thirds / Bottom Two Thirds"_s}));
     }
 };
 

@@ -1,6 +1,5 @@
 // FakeDesktop: windows, applications and the session in memory, for the logic that moves
-// windows. Windows obey their minimum sizes; everything else is set by the test. The window
-// stack, minimising and titles are not modelled: nothing tested here asks for them.
+// windows. Windows obey their minimum sizes; the stack, minimising and titles are not modelled.
 #pragma once
 
 #include "platform/Applications.h"
@@ -8,7 +7,6 @@
 #include "platform/Windows.h"
 
 #include <QHash>
-#include <QList>
 
 #include <algorithm>
 
@@ -45,11 +43,10 @@ public:
     std::optional<Snapshot> snapshot(const AXWindow &w) const override
     {
         const std::optional<Rect> readable = frame(w);
-        if (!readable)
-            return std::nullopt;
         const Window &window = windows[w.id];
-        return Snapshot{*readable, window.fullScreen, window.kind,
-                        window.onServerList ? std::optional(w.id) : std::nullopt};
+        return readable ? std::optional(Snapshot{*readable, window.fullScreen, window.kind,
+                                                 window.onServerList ? std::optional(w.id) : std::nullopt})
+                        : std::nullopt;
     }
     std::optional<Rect> frame(const AXWindow &w) const override
     {
