@@ -44,7 +44,6 @@ private Q_SLOTS:
             << Rect{nearest(462.5), nearest(-0.5), nearest(-1.5), nearest(2.4999)} << Rect{463, -1, -2, 2};
         QTest::newRow("center third, gap 8") << gapped(A::centerThird, laptop, 8) << Rect{484, 33, 472, 859};
         QTest::newRow("last third, gap 8") << gapped(A::lastThird, laptop, 8) << Rect{964, 33, 468, 859};
-        QTest::newRow("last two thirds, gap 8") << gapped(A::lastTwoThirds, laptop, 8) << Rect{484, 33, 948, 859};
         QTest::newRow("top left, 462.5 up") << gapped(A::topLeft, laptop, 0) << Rect{0, 25, 720, 438};
         QTest::newRow("bottom right, 462.5 up") << gapped(A::bottomRight, laptop, 0) << Rect{720, 463, 720, 437};
         QTest::newRow("portrait first third") << gapped(A::firstThird, portrait, 10) << Rect{10, 10, 1060, 617};

@@ -43,6 +43,7 @@ private Q_SLOTS:
         m_displays.add(u"RIGHT"_s, Rect{1440, -180, 1920, 1080});
     }
 
+    // The strip's own windows count only when grouping is on.
     void stripNarrowsOnlyWhereItShows_data()
     {
         QTest::addColumn<Grouping>("grouping");
@@ -75,15 +76,10 @@ private Q_SLOTS:
         m_stage.dockSide = grouping.dockSide;
         m_stage.rightToLeft = grouping.rightToLeft;
         m_stage.groupingWindows = grouping.windows;
-        QCOMPARE(m_usable.usableArea(m_displays.list[grouping.display]), expected);
-    }
-
-    void stripIdsOnlyWhenGroupingIsOn()
-    {
         m_stage.entryIDs = {7, 9};
-        QVERIFY(m_usable.stripWindowIDs().isEmpty());
-        m_stage.enabled = true;
-        QCOMPARE(m_usable.stripWindowIDs(), (QSet<std::uint32_t>{7, 9}));
+        QCOMPARE(m_usable.usableArea(m_displays.list[grouping.display]), expected);
+        QCOMPARE(m_usable.stripWindowIDs(),
+                 (grouping.enabled == true ? QSet<std::uint32_t>{7, 9} : QSet<std::uint32_t>{}));
     }
 };
 

