@@ -59,7 +59,7 @@ private Q_SLOTS:
         QTest::newRow("map, no width") << mapFrame(frame, Rect{0, 0, 0, 900}, right) << frame;
         QTest::newRow("map, no height") << mapFrame(frame, Rect{0, 0, 1440, 0}, right) << frame;
         QTest::newRow("map, right half") << mapFrame(Rect{720, 0, 720, 900}, left, right) << Rect{2400, 0, 960, 1080};
-        QTest::newRow("map, outwards") << mapFrame(Rect{100, 100, 100, 100}, left, right) << Rect{1573, 120, 134, 120};
+        QTest::newRow("map, outwards") << mapFrame(Rect{101, 100, 98, 101}, left, right) << Rect{1574, 120, 132, 122};
         QTest::newRow("map, pulled in") << mapFrame(Rect{1400, 800, 200, 200}, left, right)
                                         << Rect{3093, 840, 267, 240};
         QTest::newRow("map, larger") << mapFrame(Rect{-50, -50, 2000, 1000}, left, right) << right;
