@@ -9,11 +9,10 @@ class FakeDisplays final : public Displays {
 public:
     QList<Screen> list;
     std::optional<Screen> main; // the first display when not set
-    QPointF mouse;
 
     QList<Screen> screens() const override { return list; }
     std::optional<Screen> mainScreen() const override { return main || list.isEmpty() ? main : list.first(); }
-    QPointF mouseLocation() const override { return mouse; }
+    QPointF mouseLocation() const override { return {}; }
 
     // Adds a display whose visible frame is its whole frame.
     Screen &add(const QString &name, const Rect &frame)
