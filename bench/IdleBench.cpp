@@ -53,9 +53,7 @@ int main(int argc, char **argv)
     if (!session)
         fail(QStringLiteral("no session named ") + name);
     TestDesktop desktop(*session);
-    QString error;
-    if (!desktop.start(&error))
-        fail(error);
+    desktop.start();
     PanemakerProcess panemaker(desktop);
     if (!panemaker.start({}) || !panemaker.waitForLine(QStringLiteral("Registered 18 shortcuts; failed: ")))
         fail(QStringLiteral("Panemaker did not start: ") + panemaker.lines().join(u'\n'));

@@ -29,20 +29,9 @@ class PanemakerTest : public QObject {
 
     xcb_window_t openActive(const QStringList &options = {u"x=100"_s, u"y=100"_s, u"w=400"_s, u"h=300"_s})
     {
-        const std::optional<xcb_window_t> id = m_client->openActive(u"w%1"_s.arg(++m_opened), options);
-        if (!id)
-            qFatal("no window: %s", qPrintable(m_client->lastError()));
-        return *id;
+        return m_client->openActive(u"w%1"_s.arg(++m_opened), options);
     }
 
-    // Waits until the window's frame is the expected one; says where it is and what was logged when it is not.
-    bool landsAt(xcb_window_t window, const QRect &expected)
-    {
-        if (m_desktop->frameBecomes(window, expected))
-            return true;
-        qWarning("%s", qPrintable(m_panemaker->describe(window)));
-        return false;
-    }
     QString instanceSocket() const
     {
         return m_desktop->environment().value(u"XDG_RUNTIME_DIR"_s) + u"/panemaker-"_s
@@ -54,18 +43,15 @@ private Q_SLOTS:
     {
         qputenv("PANEMAKER_FATAL_X_ERRORS", "1");
         m_desktop = std::make_unique<TestDesktop>(TestDesktop::Session::openbox, 3);
-        QString error;
-        m_client = m_desktop->startWithClient(&error);
-        QVERIFY2(m_client, qPrintable(error));
+        m_client = m_desktop->startWithClient();
         m_panemaker = std::make_unique<PanemakerProcess>(*m_desktop);
     }
 
     void cleanup()
     {
-        for (int i = 1; i <= m_opened; ++i) {
-            if (m_client->window(u"w%1"_s.arg(i)))
-                m_client->destroy(u"w%1"_s.arg(i));
-        }
+        for (int i = 1; i <= m_opened; ++i)
+            m_client->destroy(u"w%1"_s.arg(i));
+        m_desktop->clearEnvironmentOverrides();
         QVERIFY2(!m_panemaker->hasDied(), "Panemaker died");
     }
 
@@ -73,14 +59,14 @@ private Q_SLOTS:
     {
         QVERIFY(startPanemaker());
         const QString panel = u"w%1"_s.arg(++m_opened);
-        QVERIFY(m_client->open(panel, {u"type=dock"_s, u"x=0"_s, u"y=860"_s, u"w=1440"_s, u"h=40"_s,
-                                       u"strut=0,0,0,220,0,0,0,0,0,0,0,1439"_s}));
+        m_client->open(panel, {u"type=dock"_s, u"x=0"_s, u"y=860"_s, u"w=1440"_s, u"h=40"_s,
+                               u"strut=0,0,0,220,0,0,0,0,0,0,0,1439"_s});
         const xcb_window_t window = openActive();
         QVERIFY(m_panemaker->press(SnapAction::maximize));
-        QVERIFY(landsAt(window, {0, 0, 1440, 860}));
+        QVERIFY(m_panemaker->landsAt(window, {0, 0, 1440, 860}));
         QVERIFY(m_client->destroy(panel));
         QVERIFY(m_panemaker->press(SnapAction::bottomHalf));
-        QVERIFY(landsAt(window, {0, 450, 1440, 450}));
+        QVERIFY(m_panemaker->landsAt(window, {0, 450, 1440, 450}));
     }
 
     void restoreReturnsToAHandMovedFrame()
@@ -88,7 +74,7 @@ private Q_SLOTS:
         QVERIFY(startPanemaker());
         const xcb_window_t window = openActive({u"x=200"_s, u"y=200"_s, u"w=400"_s, u"h=300"_s});
         QVERIFY(m_panemaker->snap(SnapAction::leftHalf));
-        QVERIFY(landsAt(window, {0, 0, 720, 900}));
+        QVERIFY(m_panemaker->landsAt(window, {0, 0, 720, 900}));
         // Drag it by the title bar, as a user would.
         m_desktop->movePointer(300, 8);
         m_desktop->pressButton();
@@ -98,10 +84,9 @@ private Q_SLOTS:
         QVERIFY(m_desktop->waitUntil([&] { return m_desktop->outerFrame(window)->topLeft() == QPoint(200, 100); }));
         const QRect dragged = *m_desktop->outerFrame(window);
         QVERIFY(m_panemaker->press(SnapAction::rightHalf));
-        QVERIFY(landsAt(window, {720, 0, 720, 900}));
+        QVERIFY(m_panemaker->landsAt(window, {720, 0, 720, 900}));
         QVERIFY(m_panemaker->press(SnapAction::restore));
-        QVERIFY2(m_desktop->waitUntil([&] { return m_desktop->outerFrame(window) == dragged; }),
-                 qPrintable(m_panemaker->describe(window)));
+        QVERIFY(m_panemaker->landsAt(window, dragged));
     }
 
     void windowsThatKeepOrDelayTheirSizeEndFlushRight_data()
@@ -118,11 +103,10 @@ private Q_SLOTS:
         QVERIFY(startPanemaker());
         const xcb_window_t window = openActive(QStringList{u"x=100"_s, u"y=100"_s, u"h=300"_s} + options);
         const int width = keepsItsWidth ? m_desktop->outerFrame(window)->width() : 720;
-        const QRect expected(1440 - width, 0, width, 900);
         const std::optional<QString> line = m_panemaker->snap(SnapAction::rightHalf);
         QVERIFY2(line && line->endsWith(u"now (%1, 0, %2, 900), AX result 0"_s.arg(1440 - width).arg(width)),
-                 qPrintable(line.value_or(m_panemaker->describe(window))));
-        QVERIFY(landsAt(window, expected));
+                 qPrintable(line.value_or(u"no line"_s)));
+        QVERIFY(m_panemaker->landsAt(window, {1440 - width, 0, width, 900}));
     }
 
     void windowsWithPlacesOfTheirOwnAreRefused_data()
@@ -144,7 +128,7 @@ private Q_SLOTS:
         const xcb_window_t window = openActive(options);
         const QRect before = *m_desktop->outerFrame(window);
         QVERIFY(m_panemaker->press(SnapAction::leftHalf));
-        QVERIFY2(m_panemaker->waitForLine(line), qPrintable(m_panemaker->describe(window)));
+        QVERIFY(m_panemaker->waitForLine(line));
         QCOMPARE(*m_desktop->outerFrame(window), before);
     }
 
@@ -172,7 +156,7 @@ private Q_SLOTS:
         if (lock)
             QVERIFY(m_desktop->pressKey(lock));
         QVERIFY(m_panemaker->press(SnapAction::bottomHalf));
-        const bool landed = landsAt(window, {0, 450, 1440, 450});
+        const bool landed = m_panemaker->landsAt(window, {0, 450, 1440, 450});
         if (lock)
             QVERIFY(m_desktop->pressKey(lock)); // off again
         if (!layout.isEmpty())
@@ -194,9 +178,8 @@ private Q_SLOTS:
         QVERIFY(m_panemaker->waitForLine(u"Registered 17 shortcuts; failed: topHalf=10"_s));
         const xcb_window_t window = openActive();
         QVERIFY(m_panemaker->press(SnapAction::leftHalf));
-        QVERIFY(landsAt(window, {0, 0, 720, 900}));
+        QVERIFY(m_panemaker->landsAt(window, {0, 0, 720, 900}));
         xcb_disconnect(other);
-        m_panemaker->stop();
     }
 
     // Each move keeps the window's place and size relative to the display and takes every pixel it then
@@ -218,7 +201,7 @@ private Q_SLOTS:
             {SnapAction::previousDisplay, {2077, 0, 646, 1080}}}; // x 2077.5, width 645
         for (const auto &[action, expected] : moves) {
             QVERIFY(m_panemaker->snap(action));
-            QVERIFY(landsAt(window, expected));
+            QVERIFY(m_panemaker->landsAt(window, expected));
         }
     }
 
@@ -305,8 +288,6 @@ private Q_SLOTS:
         QVERIFY(QString::fromUtf8(second.readAllStandardError()).contains(u"already running"_s));
         QVERIFY(m_panemaker->waitForLine(u"Opened again while running"_s));
         QVERIFY(!squatter.hasPendingConnections());
-        m_panemaker->stop();
-        m_desktop->clearEnvironmentOverrides();
     }
 
     void quitsCleanly_data()

@@ -1,14 +1,12 @@
 // panemaker-test-client: an X client in its own process whose windows integration tests drive over stdin.
 //
-// One command per line on stdin, one answer line on stdout:
+// One command per line on stdin, one answer line on stdout ("error TEXT" for a bad one):
 //   open NAME [key=value ...]  -> opened NAME 0xWINDOW
-//       x= y= w= h=            initial geometry (x/y set USPosition, w/h set USSize)
-//       title=TEXT             percent-encoded UTF-8 ("Caf%C3%A9%20bar"), set as _NET_WM_NAME and WM_NAME
-//                              (STRING when ASCII, else UTF8_STRING)
-//       type=normal|dialog|dock|desktop|utility|splash  _NET_WM_WINDOW_TYPE, absent unless given
+//       x= y= w= h=            initial geometry, set as USPosition and USSize too
+//       title=TEXT             percent-encoded UTF-8, as _NET_WM_NAME and WM_NAME (UTF8_STRING beyond ASCII)
+//       type=normal|dialog|dock|desktop|utility|splash  _NET_WM_WINDOW_TYPE
 //       minw= minh=            WM_NORMAL_HINTS minimum size
-//       strut=l,r,t,b          _NET_WM_STRUT only
-//       strut=l,r,t,b,ly0,ly1,ry0,ry1,tx0,tx1,bx0,bx1  _NET_WM_STRUT_PARTIAL and _NET_WM_STRUT
+//       strut=l,r,t,b[,ly0,ly1,ry0,ry1,tx0,tx1,bx0,bx1]  _NET_WM_STRUT, and _NET_WM_STRUT_PARTIAL with 12
 //       gtkextents=l,r,t,b     _GTK_FRAME_EXTENTS
 //       fullscreen=1 maximized=1  initial _NET_WM_STATE
 //       transient=OTHERNAME    WM_TRANSIENT_FOR
@@ -19,7 +17,7 @@
 //   configure NAME x y w h     -> configured NAME   (moves and resizes the window itself, as panels do)
 //   strut NAME l,r,t,b[,...]   -> strut NAME        (replaces the struts, as the strut= option sets them)
 //   quit                       -> exits without answering; so does end of input
-// A bad command answers "error TEXT". A window closed by the window manager is destroyed silently.
+// A window closed by the window manager is destroyed silently.
 #include <QByteArray>
 #include <QList>
 #include <QMap>

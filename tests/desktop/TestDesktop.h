@@ -33,16 +33,15 @@ public:
     TestClient &operator=(const TestClient &) = delete;
 
     // Opens a window (options as the client program documents, e.g. "x=100", "title=My%20title") and, unless
-    // it is override-redirect, waits until the window manager manages it and it is viewable.
-    std::optional<xcb_window_t> open(const QString &name, const QStringList &options = {});
+    // it is override-redirect, waits until the window manager manages it and it is viewable. A window that
+    // cannot be opened ends the test program (qFatal).
+    xcb_window_t open(const QString &name, const QStringList &options = {});
     // Opens a window as open() does and makes it the active one.
-    std::optional<xcb_window_t> openActive(const QString &name, const QStringList &options = {});
+    xcb_window_t openActive(const QString &name, const QStringList &options = {});
     bool destroy(const QString &name);
-    std::optional<xcb_window_t> window(const QString &name) const { return m_windows.value(name); }
     // Sends one command line and returns the answer line, or nothing when none came in time.
     std::optional<QString> request(const QString &line);
     qint64 pid() const;
-    QString lastError() const { return m_lastError; }
 
 private:
     friend class TestDesktop;
@@ -50,8 +49,6 @@ private:
 
     TestDesktop &m_desktop;
     QProcess &m_process;
-    QHash<QString, std::optional<xcb_window_t>> m_windows;
-    QString m_lastError;
 };
 
 class TestDesktop final {
@@ -75,10 +72,15 @@ public:
     TestDesktop &operator=(const TestDesktop &) = delete;
 
     // Starts Xvfb, makes the monitors, starts the session's window manager and panel, and waits until windows
-    // are managed and the panel has its place.
-    bool start(QString *error);
+    // are managed and the panel has its place. A desktop that cannot start ends the test program (qFatal), as
+    // does every program it cannot start.
+    void start();
     // start(), then startClient(): what most tests begin with.
-    TestClient *startWithClient(QString *error) { return start(error) ? startClient(error) : nullptr; }
+    TestClient *startWithClient()
+    {
+        start();
+        return startClient();
+    }
 
     QString displayName() const { return m_displayName; }
     // DISPLAY, HOME and XDG directories private to this desktop, an X11 session type.
@@ -86,21 +88,19 @@ public:
     // Sets a variable for the processes started from now on, until the overrides are cleared.
     void overrideEnvironment(const QString &name, const QString &value) { m_overrides.insert(name, value); }
     void clearEnvironmentOverrides() { m_overrides.clear(); }
-    // The test's own connection, for assertions and input.
-    xcb_connection_t *connection() const { return m_connection; }
     xcb_window_t root() const { return m_root; }
 
     // A process in the desktop's environment that dies with the test and ends with the desktop.
-    QProcess *startProcess(const QString &program, const QStringList &arguments, QString *error = nullptr);
-    // Runs a short command in the desktop's environment to its end; true when it succeeded.
-    bool run(const QString &program, const QStringList &arguments, QString *error = nullptr);
+    QProcess *startProcess(const QString &program, const QStringList &arguments);
+    // Runs a short command in the desktop's environment to its end; true when it succeeded, else it warns why.
+    bool run(const QString &program, const QStringList &arguments);
     // Takes RIGHT away the way a display is unplugged (the server announces the change), and back.
     bool unplugRightMonitor();
-    bool plugInRightMonitor(QString *error = nullptr);
-    // A running panemaker-test-client, owned by the desktop; nothing when it cannot start.
-    TestClient *startClient(QString *error = nullptr);
+    bool plugInRightMonitor();
+    // A running panemaker-test-client, owned by the desktop.
+    TestClient *startClient();
     // Saves the whole screen as build/screenshots/NAME.png, the proof a person would look at.
-    bool screenshot(const QString &name, QString *error = nullptr);
+    bool screenshot(const QString &name);
     // Every process started so far (Xvfb, the window manager, clients ...).
     QList<qint64> processIds() const { return m_processIds; }
 
@@ -108,16 +108,14 @@ public:
     std::optional<QMargins> frameExtents(xcb_window_t client);
     // The visible frame the window manager draws: the client grown by _NET_FRAME_EXTENTS.
     std::optional<QRect> outerFrame(xcb_window_t client);
-    // Waits until the window's outer frame is the expected one.
-    bool frameBecomes(xcb_window_t client, const QRect &expected, int timeoutMs = 3000);
     QList<xcb_window_t> clientList();
     std::optional<xcb_window_t> activeWindow();
     void activate(xcb_window_t window);
 
     // XTEST input; each call returns once the server and the window manager have processed it.
     void movePointer(int x, int y) { fakeInput(XCB_MOTION_NOTIFY, 0, true, x, y); }
-    void pressButton(int button = 1) { fakeInput(XCB_BUTTON_PRESS, uint8_t(button), true); }
-    void releaseButton(int button = 1) { fakeInput(XCB_BUTTON_RELEASE, uint8_t(button), true); }
+    void pressButton() { fakeInput(XCB_BUTTON_PRESS, 1, true); }
+    void releaseButton() { fakeInput(XCB_BUTTON_RELEASE, 1, true); }
     std::optional<xcb_keycode_t> keycode(xcb_keysym_t keysym);
     // Presses the modifiers, the key, then releases them in reverse order.
     bool pressKey(xcb_keysym_t key, const QList<xcb_keysym_t> &modifiers = {});
@@ -131,11 +129,11 @@ public:
 
 private:
     friend class TestClient;
-    bool startServer(QString *error);
-    bool setUpMonitors(QString *error);
-    bool startWindowManager(QString *error);
-    bool startPanel(QProcess *windowManager, QString *error);
-    bool installConfig(const QString &file, const QString &pathInHome, QString *error);
+    void startServer();
+    xcb_connection_t *openConnection() const;
+    void setUpMonitors();
+    // With its panel, if the session has one.
+    void startWindowManager();
     bool manageProbe(const QDeadlineTimer &deadline);
     bool manageOutOfSight(const QDeadlineTimer &deadline);
     // Returns once the window manager has handled every event the server sent it before the call: Openbox can
@@ -152,7 +150,7 @@ private:
     QTemporaryDir m_home;
     QHash<QString, QString> m_overrides;
     QString m_displayName;
-    xcb_connection_t *m_connection = nullptr;
+    xcb_connection_t *m_connection = nullptr; // the test's own, for assertions and input
     // Its own connection, so that waiting for the answer never swallows events the test waits for.
     xcb_connection_t *m_syncConnection = nullptr;
     xcb_window_t m_syncWindow = XCB_WINDOW_NONE;

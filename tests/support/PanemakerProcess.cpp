@@ -63,7 +63,10 @@ QStringList PanemakerProcess::lines()
 
 bool PanemakerProcess::waitForLine(const QString &line)
 {
-    return m_desktop.waitUntil([&] { return lines().contains(line); });
+    if (m_desktop.waitUntil([&] { return lines().contains(line); }))
+        return true;
+    qWarning("no \"%s\" in the log: %s", qPrintable(line), qPrintable(lines().join(u" | "_s)));
+    return false;
 }
 
 bool PanemakerProcess::press(SnapAction action)
@@ -90,14 +93,13 @@ std::optional<QString> PanemakerProcess::snap(SnapAction action)
     return logged;
 }
 
-QString PanemakerProcess::describe(xcb_window_t window)
+bool PanemakerProcess::landsAt(xcb_window_t window, const QRect &expected)
 {
+    if (m_desktop.waitUntil([&] { return m_desktop.outerFrame(window) == expected; }, 3000))
+        return true;
     const QRect r = m_desktop.outerFrame(window).value_or(QRect());
-    return u"at (%1, %2, %3, %4); log: %5"_s.arg(r.x())
-        .arg(r.y())
-        .arg(r.width())
-        .arg(r.height())
-        .arg(lines().join(u" | "_s));
+    qWarning("at (%d, %d, %d, %d); log: %s", r.x(), r.y(), r.width(), r.height(), qPrintable(lines().join(u" | "_s)));
+    return false;
 }
 
 } // namespace panemaker

@@ -30,13 +30,14 @@ public:
 
     // The lines logged so far, without their prefix.
     QStringList lines();
+    // Waits for the line; warns what was logged instead when it does not come.
     bool waitForLine(const QString &line);
     // Presses the default shortcut of the action, as a user does on a US keyboard.
     bool press(SnapAction action);
     // Presses it and waits until the snap is over: the line it logged, nothing when none came.
     std::optional<QString> snap(SnapAction action);
-    // Where the window is and what was logged, for failure messages.
-    QString describe(xcb_window_t window);
+    // Waits until the window's outer frame is the expected one; warns where it is and what was logged when not.
+    bool landsAt(xcb_window_t window, const QRect &expected);
 
 private:
     TestDesktop &m_desktop;

@@ -50,8 +50,8 @@ private Q_SLOTS:
     {
         qputenv("PANEMAKER_FATAL_X_ERRORS", "1");
         m_desktop = std::make_unique<TestDesktop>();
+        m_desktop->start();
         QString error;
-        QVERIFY2(m_desktop->start(&error), qPrintable(error));
         m_x = XConnection::open(m_desktop->displayName().toLocal8Bit(), &error);
         QVERIFY2(m_x, qPrintable(error));
         m_layout = std::make_unique<X11KeyboardLayout>(*m_x);

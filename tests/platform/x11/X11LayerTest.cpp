@@ -43,10 +43,7 @@ class X11LayerTest : public QObject {
     {
         const QString name = u"w%1"_s.arg(++m_opened);
         m_names.append(name);
-        const std::optional<xcb_window_t> id = m_client->open(name, options.split(u' ', Qt::SkipEmptyParts));
-        if (!id)
-            qFatal("the test client could not open a window: %s", qPrintable(m_client->lastError()));
-        return AXWindow{*id, std::int32_t(m_client->pid())};
+        return AXWindow{m_client->open(name, options.split(u' ', Qt::SkipEmptyParts)), std::int32_t(m_client->pid())};
     }
 
     // What Openbox draws: the client grown by _NET_FRAME_EXTENTS, here less a client-side shadow.
@@ -70,9 +67,8 @@ private Q_SLOTS:
     {
         qputenv("PANEMAKER_FATAL_X_ERRORS", "1");
         m_desktop = std::make_unique<TestDesktop>();
+        m_client = m_desktop->startWithClient();
         QString error;
-        m_client = m_desktop->startWithClient(&error);
-        QVERIFY2(m_client, qPrintable(error));
         m_x = XConnection::open(m_desktop->displayName().toLocal8Bit(), &error);
         QVERIFY2(m_x, qPrintable(error));
         m_displays = std::make_unique<X11Displays>(*m_x);
