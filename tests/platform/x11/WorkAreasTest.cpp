@@ -52,10 +52,8 @@ private Q_SLOTS:
 
         row("nothing reserved", {}, two);
         row("partial strut on top of RIGHT", {partial(T, 30, 1440, 3359)}, {left, QRect(1440, 30, 1920, 1050)});
-        // Its band reaches up into LEFT, but its columns are RIGHT's; the top band's range is another one.
-        row("bottom strut under RIGHT only",
-            {{QRect(), Strut{0, 0, 0, 210, 0, 0, 0, 0, 0, 1439, 1440, 3359}, Extents()}},
-            {left, QRect(1440, 0, 1920, 870)});
+        // Its band reaches up into LEFT, but its columns are RIGHT's.
+        row("bottom strut under RIGHT only", {partial(B, 210, 1440, 3359)}, {left, QRect(1440, 0, 1920, 870)});
         row("bottom band from the left monitor's last column on", {partial(B, 210, 1439, 3359)},
             {QRect(0, 0, 1440, 870), QRect(1440, 0, 1920, 870)});
         row("strut on the shared edge reserves RIGHT only", {partial(L, 1480, 0, 1079)},
