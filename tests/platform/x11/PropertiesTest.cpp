@@ -4,6 +4,7 @@
 #include <QTest>
 
 using namespace panemaker::x11;
+using namespace Qt::StringLiterals;
 using Longs = std::vector<std::uint32_t>;
 Q_DECLARE_METATYPE(Longs)
 
@@ -70,12 +71,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("raw");
         QTest::addColumn<uint>("type");
         QTest::addColumn<QString>("expected"); // null: nothing
-        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << uint(utf8String) << QStringLiteral("café");
-        QTest::newRow("invalid utf-8 is replaced")
-            << QByteArray("a\xff\xfe") + 'b' << uint(utf8String) << QStringLiteral("a\uFFFD\uFFFDb");
-        QTest::newRow("latin-1") << QByteArray("caf\xe9") << uint(XCB_ATOM_STRING) << QStringLiteral("café");
-        QTest::newRow("trailing NULs dropped")
-            << QByteArray("title\0\0", 7) << uint(utf8String) << QStringLiteral("title");
+        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << uint(utf8String) << u"café"_s;
+        QTest::newRow("bad utf-8") << QByteArray("a\xff\xfe") + 'b' << uint(utf8String) << u"a\uFFFD\uFFFDb"_s;
+        QTest::newRow("latin-1") << QByteArray("caf\xe9") << uint(XCB_ATOM_STRING) << u"café"_s;
+        QTest::newRow("trailing NULs dropped") << QByteArray("title\0\0", 7) << uint(utf8String) << u"title"_s;
         QTest::newRow("another type") << QByteArray("x") << uint(XCB_ATOM_CARDINAL) << QString();
     }
     void textDecodesByType()

@@ -11,9 +11,7 @@ Q_DECLARE_METATYPE(Rects)
 namespace {
 
 // The test desktop: LEFT 1440×900 (primary) and RIGHT 1920×1080 to its right, tops aligned.
-const QRect left(0, 0, 1440, 900);
-const QRect right(1440, 0, 1920, 1080);
-const QSize sideBySide(3360, 1080);
+const QRect left(0, 0, 1440, 900), right(1440, 0, 1920, 1080);
 
 enum Side { L, R, T, B }; // the EWMH order of a strut's sides
 
@@ -23,11 +21,6 @@ StrutWindow partial(Side side, int thickness, int start, int end)
     std::array<int, 12> v{};
     v[side] = thickness, v[4 + 2 * side] = start, v[5 + 2 * side] = end;
     return {QRect(), Strut{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]}, Extents()};
-}
-
-StrutWindow legacy(const QRect &window, Extents strut)
-{
-    return {window, std::nullopt, strut};
 }
 
 } // namespace
@@ -46,7 +39,7 @@ private Q_SLOTS:
         const auto row = [&](const char *name, const std::vector<StrutWindow> &struts, const Rects &expected,
                              std::optional<QRect> workArea = {}, const Rects &topLevels = {},
                              const Rects &published = {}) {
-            QTest::newRow(name) << two << DesktopReservations{sideBySide, published, struts, workArea, topLevels}
+            QTest::newRow(name) << two << DesktopReservations{QSize(3360, 1080), published, struts, workArea, topLevels}
                                 << expected;
         };
 
@@ -64,7 +57,7 @@ private Q_SLOTS:
         row("panels on both monitors, repeated by the work area",
             {partial(B, 210, 0, 1439), partial(B, 30, 1440, 3359)},
             {QRect(0, 0, 1440, 870), QRect(1440, 0, 1920, 1050)}, QRect(0, 0, 3360, 870));
-        row("legacy strut measured from its monitor's edge", {legacy(QRect(0, 874, 1440, 26), {0, 0, 0, 26})},
+        row("legacy strut measured from its monitor's edge", {{QRect(0, 874, 1440, 26), std::nullopt, {0, 0, 0, 26}}},
             {QRect(0, 0, 1440, 874), right}, QRect(0, 0, 3360, 874));
         row("work area matched to a toolbar on the right monitor", {}, {left, QRect(1440, 0, 1920, 1060)},
             QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 600), QRect(1440, 1060, 1920, 20)});
@@ -87,10 +80,11 @@ private Q_SLOTS:
         };
         // An L: A primary, B to its right, C below A; then a monitor above a wider one.
         const QRect a(0, 0, 1920, 1080), b(1920, 0, 1920, 1080), c(0, 1080, 1920, 1080);
-        onMonitors(
-            "L: bottom struts of B and C, a legacy one on top of C", {a, b, c}, QSize(3840, 2160),
-            {partial(B, 1110, 1920, 3839), partial(B, 30, 0, 1919), legacy(QRect(0, 1080, 1920, 24), {0, 0, 24, 0})},
-            {a, QRect(1920, 0, 1920, 1050), QRect(0, 1104, 1920, 1026)});
+        onMonitors("L: bottom struts of B and C, a legacy one on top of C", {a, b, c}, QSize(3840, 2160),
+                   {partial(B, 1110, 1920, 3839),
+                    partial(B, 30, 0, 1919),
+                    {QRect(0, 1080, 1920, 24), std::nullopt, {0, 0, 24, 0}}},
+                   {a, QRect(1920, 0, 1920, 1050), QRect(0, 1104, 1920, 1026)});
         onMonitors("stacked: a bottom strut on the upper, a top strut on the lower monitor",
                    {QRect(0, 0, 1440, 900), QRect(0, 900, 1920, 1080)}, QSize(1920, 1980),
                    {partial(B, 1105, 0, 1439), partial(T, 930, 0, 1919)},

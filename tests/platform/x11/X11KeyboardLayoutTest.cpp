@@ -89,7 +89,6 @@ private Q_SLOTS:
         QTest::newRow("us: keypad 5 without Num Lock") << u"us"_s << 87 << nothing;
         QTest::newRow("us: unknown code") << u"us"_s << 52 << nothing;
         QTest::newRow("ru,fr: A is French Q") << u"ru,fr"_s << 0 << u"q"_s;
-        QTest::newRow("ru,us: A") << u"ru,us"_s << 0 << u"a"_s;
         QTest::newRow("ru: no Latin layout") << u"ru"_s << 0 << nothing;
         QTest::newRow("de,us: Y is German Z") << u"de,us"_s << 16 << u"z"_s;
         QTest::newRow("us again: Y") << u"us"_s << 16 << u"y"_s;
