@@ -11,18 +11,16 @@ Q_DECLARE_METATYPE(Rects)
 namespace {
 
 // The test desktop: LEFT 1440×900 (primary) and RIGHT 1920×1080 to its right, tops aligned.
-const QRect left(0, 0, 1440, 900);
-const QRect right(1440, 0, 1920, 1080);
-const QSize sideBySide(3360, 1080);
+const QRect left(0, 0, 1440, 900), right(1440, 0, 1920, 1080);
 
-StrutWindow partial(std::array<int, 12> v)
+enum Side { L, R, T, B }; // the EWMH order of a strut's sides
+
+// A partial strut reserving `thickness` at one side along [start, end].
+StrutWindow partial(Side side, int thickness, int start, int end)
 {
+    std::array<int, 12> v{};
+    v[side] = thickness, v[4 + 2 * side] = start, v[5 + 2 * side] = end;
     return {QRect(), Strut{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]}, Extents()};
-}
-
-StrutWindow legacy(const QRect &window, Extents strut)
-{
-    return {window, std::nullopt, strut};
 }
 
 } // namespace
@@ -41,32 +39,26 @@ private Q_SLOTS:
         const auto row = [&](const char *name, const std::vector<StrutWindow> &struts, const Rects &expected,
                              std::optional<QRect> workArea = {}, const Rects &topLevels = {},
                              const Rects &published = {}) {
-            QTest::newRow(name) << two << DesktopReservations{sideBySide, published, struts, workArea, topLevels}
+            QTest::newRow(name) << two << DesktopReservations{QSize(3360, 1080), published, struts, workArea, topLevels}
                                 << expected;
         };
 
         row("nothing reserved", {}, two);
-        row("partial strut on top of the right monitor", {partial({0, 0, 30, 0, 0, 0, 0, 0, 1440, 3359, 0, 0})},
-            {left, QRect(1440, 30, 1920, 1050)});
-        row("bottom strut of the shorter left monitor, from the root's edge",
-            {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 0, 1439})}, {QRect(0, 0, 1440, 870), right});
-        // Its band reaches up into LEFT, but its columns are RIGHT's; the top band's range is another one.
-        row("bottom strut under the right monitor only", {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 1439, 1440, 3359})},
-            {left, QRect(1440, 0, 1920, 870)});
-        row("bottom band from the left monitor's last column on",
-            {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 1439, 3359})},
+        row("partial strut on top of RIGHT", {partial(T, 30, 1440, 3359)}, {left, QRect(1440, 30, 1920, 1050)});
+        // Its band reaches up into LEFT, but its columns are RIGHT's.
+        row("bottom strut under RIGHT only", {partial(B, 210, 1440, 3359)}, {left, QRect(1440, 0, 1920, 870)});
+        row("bottom band from the left monitor's last column on", {partial(B, 210, 1439, 3359)},
             {QRect(0, 0, 1440, 870), QRect(1440, 0, 1920, 870)});
-        row("strut on the shared edge reserves only the right monitor",
-            {partial({1480, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0})}, {left, QRect(1480, 0, 1880, 1080)});
-        row("bottom band whose last column, included, is the right monitor's first",
-            {partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1440})}, {left, QRect(1440, 0, 1920, 1050)});
-        row("panels on both monitors, the work area repeating them",
-            {partial({0, 0, 0, 210, 0, 0, 0, 0, 0, 0, 0, 1439}), partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 1440, 3359})},
+        row("strut on the shared edge reserves RIGHT only", {partial(L, 1480, 0, 1079)},
+            {left, QRect(1480, 0, 1880, 1080)});
+        row("bottom band ending, inclusive, on RIGHT's first column", {partial(B, 30, 0, 1440)},
+            {left, QRect(1440, 0, 1920, 1050)});
+        // The shorter LEFT's bottom strut is measured from the root's edge.
+        row("panels on both monitors, repeated by the work area",
+            {partial(B, 210, 0, 1439), partial(B, 30, 1440, 3359)},
             {QRect(0, 0, 1440, 870), QRect(1440, 0, 1920, 1050)}, QRect(0, 0, 3360, 870));
-        row("legacy strut measured from its monitor's edge", {legacy(QRect(0, 874, 1440, 26), {0, 0, 0, 26})},
+        row("legacy strut measured from its monitor's edge", {{QRect(0, 874, 1440, 26), std::nullopt, {0, 0, 0, 26}}},
             {QRect(0, 0, 1440, 874), right}, QRect(0, 0, 3360, 874));
-        row("legacy strut of a window on the secondary monitor", {legacy(QRect(1440, 0, 1920, 24), {0, 0, 24, 0})},
-            {left, QRect(1440, 24, 1920, 1056)});
         row("work area matched to a toolbar on the right monitor", {}, {left, QRect(1440, 0, 1920, 1060)},
             QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 600), QRect(1440, 1060, 1920, 20)});
         row("work area without a toolbar goes to the primary monitor", {}, {QRect(0, 0, 1440, 880), right},
@@ -77,28 +69,26 @@ private Q_SLOTS:
         row("band-shaped windows reserve nothing by themselves", {}, two, QRect(0, 0, 3360, 1080),
             {QRect(0, 880, 1440, 20), QRect(1440, 0, 1920, 30)});
         // Listed RIGHT's first: each monitor takes the one inside it.
-        row("published per-monitor areas win", {partial({0, 0, 100, 0, 0, 0, 0, 0, 0, 3359, 0, 0})},
+        row("published per-monitor areas win", {partial(T, 100, 0, 3359)},
             {QRect(0, 27, 1440, 873), QRect(1440, 27, 1920, 1053)}, QRect(0, 100, 3360, 980), {},
             {QRect(1440, 27, 1920, 1053), QRect(0, 27, 1440, 873)});
-        row("a strut swallowing a monitor leaves it whole", {partial({0, 0, 5000, 0, 0, 0, 0, 0, 0, 1439, 0, 0})}, two);
+        row("a strut swallowing a monitor leaves it whole", {partial(T, 5000, 0, 1439)}, two);
 
         const auto onMonitors = [](const char *name, const Rects &monitors, QSize screen,
                                    const std::vector<StrutWindow> &struts, const Rects &expected) {
             QTest::newRow(name) << monitors << DesktopReservations{screen, {}, struts, {}, {}} << expected;
         };
-        // An L: A primary, B to its right, C below A.
+        // An L: A primary, B to its right, C below A; then a monitor above a wider one.
         const QRect a(0, 0, 1920, 1080), b(1920, 0, 1920, 1080), c(0, 1080, 1920, 1080);
-        onMonitors("L: struts at the bottom of the right and the lower monitor, a legacy one on top of C", {a, b, c},
-                   QSize(3840, 2160),
-                   {partial({0, 0, 0, 1110, 0, 0, 0, 0, 0, 0, 1920, 3839}),
-                    partial({0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1919}), legacy(QRect(0, 1080, 1920, 24), {0, 0, 24, 0})},
+        onMonitors("L: bottom struts of B and C, a legacy one on top of C", {a, b, c}, QSize(3840, 2160),
+                   {partial(B, 1110, 1920, 3839),
+                    partial(B, 30, 0, 1919),
+                    {QRect(0, 1080, 1920, 24), std::nullopt, {0, 0, 24, 0}}},
                    {a, QRect(1920, 0, 1920, 1050), QRect(0, 1104, 1920, 1026)});
-        // A monitor above a wider one.
-        onMonitors(
-            "stacked: a bottom strut on the upper, a top strut on the lower monitor",
-            {QRect(0, 0, 1440, 900), QRect(0, 900, 1920, 1080)}, QSize(1920, 1980),
-            {partial({0, 0, 0, 1105, 0, 0, 0, 0, 0, 0, 0, 1439}), partial({0, 0, 930, 0, 0, 0, 0, 0, 0, 1919, 0, 0})},
-            {QRect(0, 0, 1440, 875), QRect(0, 930, 1920, 1050)});
+        onMonitors("stacked: a bottom strut on the upper, a top strut on the lower monitor",
+                   {QRect(0, 0, 1440, 900), QRect(0, 900, 1920, 1080)}, QSize(1920, 1980),
+                   {partial(B, 1105, 0, 1439), partial(T, 930, 0, 1919)},
+                   {QRect(0, 0, 1440, 875), QRect(0, 930, 1920, 1050)});
     }
     void areas()
     {

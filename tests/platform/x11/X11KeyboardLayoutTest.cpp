@@ -3,7 +3,6 @@
 #include "desktop/TestDesktop.h"
 #include "platform/x11/KeyTable.h"
 
-#include <QScopeGuard>
 #include <QTest>
 
 #include <xkbcommon/xkbcommon-x11.h>
@@ -18,20 +17,14 @@ namespace {
 // name> where the US layout has none of its own (xkeyboard-config puts XF86Tools and the like on
 // F13 to F20); "-" where the code names no key.
 const QString physicalKeys =
-    u"a s d f h g z x c v "                                                                // 0
-    u"less b q w e r y t 1 2 "                                                             // 10
-    u"3 4 6 5 equal 9 7 minus 8 0 "                                                        // 20
-    u"bracketright o u bracketleft i p Return l j apostrophe "                             // 30
-    u"k semicolon backslash comma slash n m period Tab space "                             // 40
-    u"grave BackSpace - Escape Super_R Super_L Shift_L Caps_Lock Alt_L Control_L "         // 50
-    u"Shift_R Alt_R Control_R - <FK17> KP_Delete - KP_Multiply - KP_Add "                  // 60
-    u"- Num_Lock XF86AudioRaiseVolume XF86AudioLowerVolume XF86AudioMute KP_Divide "       // 70
-    u"KP_Enter - KP_Subtract <FK18> "                                                      // 76
-    u"<FK19> KP_Equal KP_Insert KP_End KP_Down KP_Next KP_Left KP_Begin KP_Right KP_Home " // 80
-    u"<FK20> KP_Up KP_Prior <AE13> <AB11> <JPCM> F5 F6 F7 F3 "                             // 90
-    u"F8 F9 - F11 - <FK13> <FK16> <FK14> - F10 "                                           // 100
-    u"Menu F12 - <FK15> Insert Home Prior Delete F4 End "                                  // 110
-    u"F2 Next F1 Left Right Down Up"_s;                                                    // 120
+    u"a s d f h g z x c v less b q w e r y t 1 2 3 4 6 5 equal 9 7 minus 8 0 bracketright o u "      // 0
+    u"bracketleft i p Return l j apostrophe k semicolon backslash comma slash n m period Tab space " // 33
+    u"grave BackSpace - Escape Super_R Super_L Shift_L Caps_Lock Alt_L Control_L Shift_R Alt_R "     // 50
+    u"Control_R - <FK17> KP_Delete - KP_Multiply - KP_Add - Num_Lock XF86AudioRaiseVolume "          // 62
+    u"XF86AudioLowerVolume XF86AudioMute KP_Divide KP_Enter - KP_Subtract <FK18> <FK19> KP_Equal "   // 73
+    u"KP_Insert KP_End KP_Down KP_Next KP_Left KP_Begin KP_Right KP_Home <FK20> KP_Up KP_Prior "     // 82
+    u"<AE13> <AB11> <JPCM> F5 F6 F7 F3 F8 F9 - F11 - <FK13> <FK16> <FK14> - F10 Menu F12 - <FK15> "  // 93
+    u"Insert Home Prior Delete F4 End F2 Next F1 Left Right Down Up"_s;                              // 114
 
 const QString nothing = u"(nothing)"_s;
 
@@ -60,13 +53,12 @@ private Q_SLOTS:
     // On the server's default US keymap; the layout switches below come after.
     void everyTableKeyIsItsPhysicalKey()
     {
-        xkb_context *context = xkb_context_new(XKB_CONTEXT_NO_DEFAULT_INCLUDES);
-        xkb_keymap *keymap = xkb_x11_keymap_new_from_device(
-            context, m_x->xcb(), xkb_x11_get_core_keyboard_device_id(m_x->xcb()), XKB_KEYMAP_COMPILE_NO_FLAGS);
-        const auto release = qScopeGuard([&] {
-            xkb_keymap_unref(keymap);
-            xkb_context_unref(context);
-        });
+        const std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(
+            xkb_context_new(XKB_CONTEXT_NO_DEFAULT_INCLUDES), xkb_context_unref);
+        const std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap(
+            xkb_x11_keymap_new_from_device(context.get(), m_x->xcb(), xkb_x11_get_core_keyboard_device_id(m_x->xcb()),
+                                           XKB_KEYMAP_COMPILE_NO_FLAGS),
+            xkb_keymap_unref);
         QVERIFY(keymap);
         const QStringList keys = physicalKeys.split(u' ');
         for (std::uint32_t code = 0; code <= 0xffff; ++code) {
@@ -75,8 +67,8 @@ private Q_SLOTS:
             const xkb_keysym_t *symbols = nullptr;
             char name[64] = "-";
             if (keycode && expected.startsWith(u'<'))
-                std::snprintf(name, sizeof name, "<%s>", xkb_keymap_key_get_name(keymap, *keycode));
-            else if (keycode && xkb_keymap_key_get_syms_by_level(keymap, *keycode, 0, 0, &symbols) == 1)
+                std::snprintf(name, sizeof name, "<%s>", xkb_keymap_key_get_name(keymap.get(), *keycode));
+            else if (keycode && xkb_keymap_key_get_syms_by_level(keymap.get(), *keycode, 0, 0, &symbols) == 1)
                 xkb_keysym_get_name(symbols[0], name, sizeof name);
             QCOMPARE(u"%1 is %2"_s.arg(code).arg(QLatin1StringView(name)), u"%1 is %2"_s.arg(code).arg(expected));
             if (keycode)
@@ -93,12 +85,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("us: A") << u"us"_s << 0 << u"a"_s;
         QTest::newRow("us: Space") << u"us"_s << 49 << u" "_s;
-        QTest::newRow("us: Left types nothing") << u"us"_s << 123 << nothing;
         QTest::newRow("us: Return types a control character") << u"us"_s << 36 << nothing;
         QTest::newRow("us: keypad 5 without Num Lock") << u"us"_s << 87 << nothing;
         QTest::newRow("us: unknown code") << u"us"_s << 52 << nothing;
         QTest::newRow("ru,fr: A is French Q") << u"ru,fr"_s << 0 << u"q"_s;
-        QTest::newRow("ru,us: A") << u"ru,us"_s << 0 << u"a"_s;
         QTest::newRow("ru: no Latin layout") << u"ru"_s << 0 << nothing;
         QTest::newRow("de,us: Y is German Z") << u"de,us"_s << 16 << u"z"_s;
         QTest::newRow("us again: Y") << u"us"_s << 16 << u"y"_s;
