@@ -121,8 +121,11 @@ private Q_SLOTS:
         QCOMPARE(m_windows->setFrame(window, target), 0);
         QCOMPARE(*m_windows->frame(window), target);
         QCOMPARE(shown(window, shadow), target);
-        const auto states = atomList(m_x->readProperty(window.id, m_x->ewmh()->_NET_WM_STATE, 32));
-        QVERIFY(std::find(states.begin(), states.end(), m_x->ewmh()->_NET_WM_STATE_MAXIMIZED_VERT) == states.end());
+        // The window manager may write the state after the frame it follows from.
+        QVERIFY(m_desktop->waitUntil([&] {
+            const auto states = atomList(m_x->readProperty(window.id, m_x->ewmh()->_NET_WM_STATE, 32));
+            return std::ranges::count(states, m_x->ewmh()->_NET_WM_STATE_MAXIMIZED_VERT) == 0;
+        }));
 
         // Moved alone, the frame keeps its size.
         QCOMPARE(m_windows->setPosition(window, QPointF(target.x + 16, target.y + 8)), 0);
