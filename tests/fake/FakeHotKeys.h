@@ -15,9 +15,10 @@ public:
     std::function<void(std::uint32_t)> handler;
     int installStatus = 0;
     int installs = 0;
-    std::map<std::uint64_t, std::pair<Shortcut, std::uint32_t>> live; // handle → shortcut, number
-    QList<Shortcut> taken;                                            // combinations another program holds
-    std::uint64_t nextHandle = 1;
+    std::map<Handle, std::pair<Shortcut, std::uint32_t>> live; // shortcut and number of each hot key
+    QList<Shortcut> taken;
+    int refusal = 10; // the status of a refused hot key; 0: none, and no hot key either
+    Handle nextHandle = 1;
 
     int installHandler(std::function<void(std::uint32_t)> onPress) override
     {
@@ -30,7 +31,7 @@ public:
                                 std::uint32_t number) override
     {
         if (signature != HotKeyCenter::signature || taken.contains(Shortcut{keyCode, modifiers}))
-            return {10, std::nullopt};
+            return {refusal, std::nullopt};
         live[nextHandle] = {Shortcut{keyCode, modifiers}, number};
         return {0, nextHandle++};
     }

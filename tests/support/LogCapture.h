@@ -14,19 +14,13 @@ public:
     {
         m_previous = Log::setSink([this](Log::Level level, const QString &text) {
             QMutexLocker lock(&m_mutex);
-            (level == Log::Level::Error ? m_errors : m_lines).append(text);
-            m_all.append(text);
+            (level == Log::Level::Error ? m_errors : m_events).append(text);
         });
     }
     ~LogCapture() { Log::setSink(m_previous); }
     LogCapture(const LogCapture &) = delete;
     LogCapture &operator=(const LogCapture &) = delete;
 
-    QStringList all() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_all;
-    }
     QStringList errors() const
     {
         QMutexLocker lock(&m_mutex);
@@ -35,12 +29,12 @@ public:
     QStringList events() const
     {
         QMutexLocker lock(&m_mutex);
-        return m_lines;
+        return m_events;
     }
 
 private:
     mutable QMutex m_mutex;
-    QStringList m_all, m_errors, m_lines;
+    QStringList m_errors, m_events;
     Log::Sink m_previous;
 };
 
