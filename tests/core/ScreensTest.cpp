@@ -33,8 +33,6 @@ private Q_SLOTS:
         const auto at = [&](double x, double y) { return name(screenAt(d, QPointF(x, y))); };
         const auto next = [&](const Screen &of, bool forward) { return name(neighbourScreen(d, of, forward)); };
         QTest::newRow("RIGHT to top-left") << toTopLeft(d, right.frame).toString() << u"(1440, 0, 1920, 1080)"_s;
-        QTest::newRow("below the menu bar")
-            << toTopLeft(d, Rect{0, 25, 1440, 875}).toString() << u"(0, 0, 1440, 875)"_s;
         QTest::newRow("no display to flip by")
             << toTopLeft(none, Rect{12, 34, 56, 78}).toString() << u"(12, -112, 56, 78)"_s;
         QTest::newRow("frame mostly right") << frame(Rect{1300, 100, 600, 300}) << u"RIGHT"_s;

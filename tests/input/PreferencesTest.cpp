@@ -68,7 +68,6 @@ private Q_SLOTS:
         for (const char *name : {"askToFillGap", "showPreviews", "dragToSnap", "checkForUpdates"})
             QTest::newRow(name) << QByteArray(name) << QVariant(false) << name + "=false"_ba;
         QTest::newRow("negative gap") << "windowGap"_ba << QVariant(-5.0) << "windowGap=-5"_ba;
-        QTest::newRow("large gap") << "windowGap"_ba << QVariant(1000.0) << "windowGap=1000"_ba;
         QTest::newRow("fraction of a gap") << "windowGap"_ba << QVariant(0.1) << "windowGap=0.1"_ba;
         QTest::newRow("a shortcut") // compact JSON, quoted as QSettings quotes it
             << "shortcuts"_ba << QVariant::fromValue(ShortcutMap{{SnapAction::center, {4294967295u, 0x100}}})

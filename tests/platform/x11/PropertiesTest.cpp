@@ -28,20 +28,6 @@ class PropertiesTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // A reply as the server sends it: the header, then the value. Openbox sets an empty _NET_WM_STATE.
-    void repliesOfEveryLengthAreCopied()
-    {
-        for (const Longs &values : {Longs{}, Longs{1, 2, 0xFFFFFFFF}}) {
-            std::vector<std::uint32_t> buffer(sizeof(xcb_get_property_reply_t) / 4 + values.size());
-            auto *reply = reinterpret_cast<xcb_get_property_reply_t *>(buffer.data());
-            reply->type = XCB_ATOM_CARDINAL;
-            reply->format = 32;
-            reply->value_len = reply->length = std::uint32_t(values.size());
-            std::copy(values.begin(), values.end(), buffer.begin() + sizeof(xcb_get_property_reply_t) / 4);
-            QCOMPARE(PropertyValue::fromReply(reply).value_or(PropertyValue()).longs, values);
-        }
-    }
-
     // Extents, struts, lists and rectangles in the order EWMH gives, of their type and length only.
     void numbersTakeOnlyTheirTypeAndLength()
     {

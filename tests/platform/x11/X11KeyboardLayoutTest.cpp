@@ -61,7 +61,7 @@ private Q_SLOTS:
             xkb_keymap_unref);
         QVERIFY(keymap);
         const QStringList keys = physicalKeys.split(u' ');
-        for (std::uint32_t code = 0; code <= 0xffff; ++code) {
+        for (std::uint32_t code = 0; code <= 0x1ffff; ++code) {
             const QString expected = keys.value(code, u"-"_s);
             const std::optional<xcb_keycode_t> keycode = xKeycode(code);
             const xkb_keysym_t *symbols = nullptr;
@@ -74,6 +74,20 @@ private Q_SLOTS:
             if (keycode)
                 QCOMPARE(virtualKeyCode(*keycode), std::optional<std::uint16_t>(code));
         }
+    }
+
+    // Command is Super (Mod4), Option is Alt (Mod1); lock keys (Caps, Num and Scroll Lock on
+    // Mod2, Mod3 or Mod5), mouse buttons and bits that are no modifier fall away.
+    void modifiersMapBothWays()
+    {
+        using Mask = std::uint16_t;
+        QCOMPARE(xModifierMask(0xffffffff),
+                 Mask(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT));
+        QCOMPARE(hotKeyModifiers(0xffff), 0x1B00u);
+        for (std::uint32_t modifier : {0x100u, 0x200u, 0x800u, 0x1000u})
+            QCOMPARE(hotKeyModifiers(xModifierMask(modifier)), modifier);
+        QCOMPARE(xModifierMask(0x0100), Mask(XCB_MOD_MASK_4));
+        QCOMPARE(xModifierMask(0x0800), Mask(XCB_MOD_MASK_1));
     }
 
     // Each layout's first row differs from what the previous layout typed, so a keymap that
