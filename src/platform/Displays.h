@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QRect>
 
 #include <optional>
 
@@ -23,6 +24,9 @@ public:
     virtual std::optional<Screen> mainScreen() const = 0;
     // The pointer, in the bottom-left space.
     virtual QPointF mouseLocation() const = 0;
+    // A top-left space frame in the windowing system's own coordinates, where this program's
+    // windows are placed.
+    virtual QRect nativeFrame(const Rect &topLeft) const = 0;
 
 Q_SIGNALS:
     // Displays were added, removed, moved or resized.

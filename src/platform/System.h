@@ -14,6 +14,8 @@ public:
     virtual bool isAccessTrusted() const = 0;
     virtual void beep() = 0;
     virtual std::int32_t processId() const = 0;
+    // Whether a compositing manager runs, so that translucent windows blend with what is below.
+    virtual bool isCompositing() const = 0;
 };
 
 } // namespace panemaker

@@ -90,6 +90,7 @@ public:
     bool isAccessTrusted() const override { return trusted; }
     void beep() override { ++beeps; }
     std::int32_t processId() const override { return ownPid; }
+    bool isCompositing() const override { return false; }
 };
 
 } // namespace panemaker

@@ -3,6 +3,8 @@
 
 #include "platform/Displays.h"
 
+#include <QRectF>
+
 namespace panemaker {
 
 class FakeDisplays final : public Displays {
@@ -13,6 +15,7 @@ public:
     QList<Screen> screens() const override { return list; }
     std::optional<Screen> mainScreen() const override { return main || list.isEmpty() ? main : list.first(); }
     QPointF mouseLocation() const override { return {}; }
+    QRect nativeFrame(const Rect &r) const override { return QRectF(r.x, r.y, r.width, r.height).toRect(); }
 
     // Adds a display whose visible frame is its whole frame.
     Screen &add(const QString &name, const Rect &frame)

@@ -21,6 +21,7 @@ public:
     QList<Screen> screens() const override;
     std::optional<Screen> mainScreen() const override;
     QPointF mouseLocation() const override;
+    QRect nativeFrame(const Rect &topLeft) const override { return spaces().root(topLeft); }
 
     // The monitors and the coordinate spaces they define. Read again after the X server
     // reports a change that touches them, never while idle; safe from any thread.

@@ -50,4 +50,13 @@ std::int32_t X11System::processId() const
     return std::int32_t(QCoreApplication::applicationPid());
 }
 
+bool X11System::isCompositing() const
+{
+    const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(m_x.xcb(), xcb_get_selection_owner(m_x.xcb(), m_x.atom("_NET_WM_CM_S0")),
+                                      nullptr),
+        &std::free);
+    return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
 } // namespace panemaker::x11

@@ -18,6 +18,8 @@ public:
     bool isAccessTrusted() const override;
     void beep() override;
     std::int32_t processId() const override;
+    // A compositing manager owns _NET_WM_CM_S0.
+    bool isCompositing() const override;
 
 private:
     const XConnection &m_x;
