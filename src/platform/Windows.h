@@ -43,6 +43,19 @@ public:
         std::optional<std::uint32_t> serverId; // nothing when the window server does not list it
     };
 
+    // What offering a window to fill a gap needs to know of it; what cannot be read takes the
+    // neutral value.
+    struct Details {
+        AXWindow window;
+        Kind kind = Kind::standard;
+        bool isFullScreen = false;
+        bool isMinimized = false;
+        bool canMinimize = true;
+        bool isOnCurrentDesktop = true;
+        std::optional<Rect> frame; // as frame() reads it
+        QString title;             // empty when it has none
+    };
+
     virtual ~Windows() = default;
 
     // Read in one go; nothing once the window is gone or its frame cannot be read.
@@ -67,9 +80,9 @@ public:
     // The windows of the current desktop, front to back.
     virtual QList<ServerWindow> serverWindows() const = 0;
 
-    virtual std::optional<bool> isMinimized(const AXWindow &window) const = 0;
-    virtual std::optional<bool> canMinimize(const AXWindow &window) const = 0;
-    virtual std::optional<QString> title(const AXWindow &window) const = 0;
+    // Read for many windows at once, from any thread, in their order; windows that are gone are
+    // left out.
+    virtual QList<Details> details(const QList<AXWindow> &windows) const = 0;
 };
 
 } // namespace panemaker

@@ -1,5 +1,5 @@
 // FakeDesktop: windows, applications and the session in memory, for the logic that moves
-// windows. Windows obey their minimum sizes; the stack, minimising and titles are not modelled.
+// windows. Windows obey their minimum sizes; the stack is the `order` the test gives.
 #pragma once
 
 #include "platform/Applications.h"
@@ -7,6 +7,7 @@
 #include "platform/Windows.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -22,11 +23,16 @@ public:
         bool frameReadable = true;
         bool onServerList = true; // false: the window server does not list it
         Kind kind = Kind::standard;
+        bool minimized = false;
+        bool canMinimize = true;
+        QString title;
+        int order = 0; // in the window server's front-to-back list
     };
 
     QHash<std::uint32_t, Window> windows;
     std::optional<std::uint32_t> focused;
     QHash<std::int32_t, QString> names;
+    QSet<std::int32_t> hiddenApplications;
     bool trusted = true;
     std::int32_t ownPid = 1;
     int beeps = 0;
@@ -67,25 +73,66 @@ public:
         const QSizeF size = windows.value(w.id).frame.size();
         return setFrame(w, {topLeft.x(), topLeft.y(), size.width(), size.height()});
     }
-    void focus(const AXWindow &w) override { focused = w.id; }
+    void focus(const AXWindow &w) override
+    {
+        focused = w.id;
+        if (windows.contains(w.id))
+            windows[w.id].minimized = false;
+    }
     std::optional<AXWindow> focusedWindow() const override
     {
         const bool exists = focused && windows.contains(*focused);
         return exists ? std::optional(AXWindow{*focused, windows[*focused].pid}) : std::nullopt;
     }
-    void minimize(const AXWindow &) override {}
+    void minimize(const AXWindow &w) override { windows[w.id].minimized = true; }
     std::optional<AXWindow> windowAt(QPointF) const override { return std::nullopt; }
-    QList<ServerWindow> serverWindows() const override { return {}; }
-    std::optional<bool> isMinimized(const AXWindow &) const override { return std::nullopt; }
-    std::optional<bool> canMinimize(const AXWindow &) const override { return std::nullopt; }
-    std::optional<QString> title(const AXWindow &) const override { return std::nullopt; }
+    QList<ServerWindow> serverWindows() const override
+    {
+        QList<ServerWindow> listed;
+        for (auto w = windows.cbegin(); w != windows.cend(); ++w) {
+            if (w->onServerList && !w->minimized)
+                listed.append(ServerWindow{w.key(), w->pid, w->frame, w->order});
+        }
+        std::ranges::sort(listed, {}, &ServerWindow::order);
+        return listed;
+    }
+    QList<Details> details(const QList<AXWindow> &list) const override
+    {
+        QList<Details> found;
+        for (const AXWindow &w : list) {
+            if (const auto window = windows.constFind(w.id); window != windows.cend())
+                found.append(Details{w, window->kind, window->fullScreen, window->minimized, window->canMinimize, true,
+                                     frame(w), window->title});
+        }
+        return found;
+    }
 
-    QList<Application> runningApplications() const override { return {}; }
+    // One application per pid, in the order of the window ids; named from `names`.
+    QList<Application> runningApplications() const override
+    {
+        QList<std::uint32_t> ids = windows.keys();
+        std::ranges::sort(ids);
+        QList<Application> apps;
+        for (std::uint32_t id : ids) {
+            const Window &w = windows[id];
+            auto app = std::ranges::find(apps, w.pid, &Application::pid);
+            if (app == apps.end())
+                app = apps.insert(apps.end(), Application{w.pid,
+                                                          names.value(w.pid, QStringLiteral("app")),
+                                                          {},
+                                                          hiddenApplications.contains(w.pid),
+                                                          false,
+                                                          {}});
+            app->windows.append(AXWindow{id, w.pid});
+            app->isRegular = app->isRegular || w.kind != Kind::other;
+        }
+        return apps;
+    }
     std::optional<QString> name(std::int32_t pid) const override
     {
         return names.contains(pid) ? std::optional(names[pid]) : std::nullopt;
     }
-    void unhide(std::int32_t) override {}
+    void unhide(std::int32_t pid) override { hiddenApplications.remove(pid); }
 
     bool isAccessTrusted() const override { return trusted; }
     void beep() override { ++beeps; }

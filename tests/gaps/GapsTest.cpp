@@ -1,5 +1,9 @@
-// Gap computation around a snapped window, also one that kept a larger size.
+// Gap computation around a snapped window, also one that kept a larger size; the windows offered
+// to fill the gaps.
 #include "gaps/Gaps.h"
+#include "fake/FakeDesktop.h"
+#include "fake/FakeStageManager.h"
+#include "gaps/WindowList.h"
 #include "support/Printing.h"
 
 #include <QTest>
@@ -59,6 +63,54 @@ private Q_SLOTS:
         QFETCH(QString, gaps);
         QFETCH(QString, expected);
         QCOMPARE(gaps, expected);
+    }
+
+    // Editor (pid 100) and Mail (200) windows, and a background tool (300) without regular windows.
+    void candidatesInPickerOrder()
+    {
+        using K = Windows::Kind;
+        FakeDesktop desktop;
+        FakeStageManager stage;
+        desktop.names = {{100, u"Editor"_s}, {200, u"Mail"_s}, {400, u"Viewer"_s}};
+        desktop.hiddenApplications = {400};
+        const auto add = [&](std::uint32_t id, std::int32_t pid, int order, const QString &title) -> auto &
+        {
+            desktop.add(id, Rect{double(id), 0, 500, 400}, pid);
+            desktop.windows[id].order = order;
+            desktop.windows[id].title = title;
+            return desktop.windows[id];
+        };
+        add(1, 100, 4, u"snapped"_s);
+        add(2, 100, 3, u"back"_s);
+        add(3, 200, 1, u"inbox"_s);
+        add(4, 100, 0, QString()); // untitled, in front
+        add(5, 200, 0, u"draft"_s).minimized = true;
+        add(6, 100, 0, u"open file"_s).kind = K::dialog; // on screen: stays with its window
+        add(7, 100, 0, u"find"_s).kind = K::dialog;
+        desktop.windows[7].minimized = true;
+        add(8, 200, 0, u"attach"_s).kind = K::dialog; // minimised, but cannot be
+        desktop.windows[8].minimized = true;
+        desktop.windows[8].canMinimize = false;
+        add(9, 200, 2, u"movie"_s).fullScreen = true;
+        add(10, 300, 0, u"tray"_s).kind = K::other;
+        add(11, 200, 5, u"stripped"_s);
+        stage.entryIDs = {11};
+        add(12, 200, 6, u"moved off"_s).onServerList = false;
+        add(13, 100, 7, u"unreadable"_s).frameReadable = false;
+        add(14, 400, 0, u"hidden and minimised"_s).minimized = true;
+        desktop.windows[15] = desktop.windows[3]; // a copy of inbox 1.0 off: not its record
+        desktop.windows[15].frame.x += 1.0;
+        desktop.windows[15].onServerList = false;
+        desktop.windows[15].title = u"inbox copy"_s;
+
+        QStringList shown;
+        for (const WindowCandidate &c : WindowList::list({desktop, desktop, stage}, {AXWindow{1, 100}})) {
+            const QString id = c.windowID ? QString::number(*c.windowID) : u"-"_s;
+            shown.append(u"%1 %2 %3 %4"_s.arg(c.title, c.appName, id).arg(int(c.state)));
+        }
+        QCOMPARE(shown, (QStringList{u"Editor Editor 4 0"_s, u"inbox Mail 3 0"_s, u"back Editor 2 0"_s,
+                                     u"unreadable Editor - 0"_s, u"moved off Mail - 0"_s, u"inbox copy Mail - 0"_s,
+                                     u"find Editor - 1"_s, u"draft Mail - 1"_s, u"hidden and minimised Viewer - 2"_s}));
     }
 };
 

@@ -330,26 +330,29 @@ std::optional<AXWindow> X11Windows::windowAt(QPointF point) const
     return std::nullopt;
 }
 
-std::optional<bool> X11Windows::isMinimized(const AXWindow &window) const
+QList<Windows::Details> X11Windows::details(const QList<AXWindow> &windows) const
 {
-    const auto facts = readWindowFacts(m_x, window.id, WindowFacts::readState);
-    return facts ? std::optional(facts->hasState(m_x.ewmh()->_NET_WM_STATE_HIDDEN)) : std::nullopt;
-}
-
-std::optional<bool> X11Windows::canMinimize(const AXWindow &window) const
-{
-    const auto facts = readWindowFacts(m_x, window.id, WindowFacts::readActions);
-    if (!facts)
-        return std::nullopt;
-    return !facts->allowedActions || contains(*facts->allowedActions, m_x.ewmh()->_NET_WM_ACTION_MINIMIZE);
-}
-
-std::optional<QString> X11Windows::title(const AXWindow &window) const
-{
-    const auto facts = readWindowFacts(m_x, window.id, WindowFacts::readTitle);
-    if (!facts)
-        return std::nullopt;
-    return facts->title;
+    const xcb_ewmh_connection_t *e = m_x.ewmh();
+    const std::uint32_t desktop = cardinal(m_x.readProperty(m_x.root(), e->_NET_CURRENT_DESKTOP, 1)).value_or(0);
+    std::vector<xcb_window_t> ids;
+    for (const AXWindow &window : windows)
+        ids.push_back(window.id);
+    const std::vector<WindowFacts> facts =
+        readWindowFacts(m_x, ids, WindowFacts::readGeometry | WindowFacts::readState | WindowFacts::readType
+                                      | WindowFacts::readTitle | WindowFacts::readActions);
+    const Spaces spaces = m_displays.spaces();
+    QList<Details> details;
+    for (std::size_t i = 0; i < facts.size(); ++i) {
+        const WindowFacts &f = facts[i];
+        if (!f.alive)
+            continue;
+        const std::optional<QRect> visible = f.visibleFrame();
+        details.append(Details{
+            windows[qsizetype(i)], kindOf(f), f.hasState(e->_NET_WM_STATE_FULLSCREEN), f.hasState(e->_NET_WM_STATE_HIDDEN),
+            !f.allowedActions || contains(*f.allowedActions, e->_NET_WM_ACTION_MINIMIZE), isOnCurrentDesktop(f, desktop),
+            visible ? std::optional(spaces.topLeft(*visible)) : std::nullopt, f.title.value_or(QString())});
+    }
+    return details;
 }
 
 } // namespace panemaker::x11

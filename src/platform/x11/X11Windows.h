@@ -27,9 +27,7 @@ public:
     std::optional<AXWindow> windowAt(QPointF point) const override;
     QList<ServerWindow> serverWindows() const override;
 
-    std::optional<bool> isMinimized(const AXWindow &window) const override;
-    std::optional<bool> canMinimize(const AXWindow &window) const override;
-    std::optional<QString> title(const AXWindow &window) const override;
+    QList<Details> details(const QList<AXWindow> &windows) const override;
 
     // The window manager's managed windows, bottom to top, with what the window stack needs
     // to know of them.

@@ -48,6 +48,10 @@ class X11LayerTest : public QObject {
         const QRect r = m_desktop->outerFrame(window.id).value_or(QRect()).marginsRemoved(shadow);
         return Rect{double(r.x()), double(r.y()), double(r.width()), double(r.height())};
     }
+    Windows::Details detailsOf(const AXWindow &window)
+    {
+        return m_windows->details({window}).value(0);
+    }
     std::uint32_t idAt(double x, double y) { return m_windows->windowAt(QPointF(x, y)).value_or(AXWindow()).id; }
 
     bool areasAre(const Rect &left, const Rect &right)
@@ -236,25 +240,30 @@ private Q_SLOTS:
             xcb_delete_property(m_x->xcb(), window.id, e->_NET_WM_ALLOWED_ACTIONS);
         if (then == u"minimize") {
             m_windows->minimize(window);
-            QVERIFY(m_desktop->waitUntil([&] { return m_windows->isMinimized(window) == true; }));
+            QVERIFY(m_desktop->waitUntil([&] { return detailsOf(window).isMinimized; }));
         }
         QCOMPARE(std::ranges::count(m_windows->serverWindows(), window.id, &ServerWindow::id), qsizetype(listed));
         QCOMPARE(idAt(650, 400), listed ? window.id : 0u);
         const auto snapshot = m_windows->snapshot(window);
+        const Windows::Details details = detailsOf(window);
         QCOMPARE(snapshot->kind, kind);
+        QCOMPARE(details.kind, kind);
         QCOMPARE(snapshot->isFullScreen, options.contains(u"fullscreen"_s));
+        QCOMPARE(details.isFullScreen, snapshot->isFullScreen);
         QCOMPARE(snapshot->frame, *m_windows->frame(window));
-        QCOMPARE(m_windows->canMinimize(window), std::optional(minimizable));
+        QCOMPARE(details.frame, snapshot->frame);
+        QCOMPARE(details.isOnCurrentDesktop, then != u"move away");
+        QCOMPARE(details.canMinimize, minimizable);
         if (then == u"minimize") {
             m_windows->focus(window);
-            QVERIFY(m_desktop->waitUntil([&] { return m_windows->isMinimized(window) == false; }));
+            QVERIFY(m_desktop->waitUntil([&] { return !detailsOf(window).isMinimized; }));
         }
     }
 
     void applicationsAndTitles()
     {
         const AXWindow titled = open(u"title=Caf%C3%A9%20%E2%86%92%20%FF"_s);
-        QCOMPARE(m_windows->title(titled), u"Café → \uFFFD"_s);
+        QCOMPARE(detailsOf(titled).title, u"Café → \uFFFD"_s);
         QTemporaryDir folder;
         X11Applications applications(*m_x, *m_windows, {folder.path()});
         const QList<Application> apps = applications.runningApplications();
@@ -280,8 +289,7 @@ private Q_SLOTS:
         QCOMPARE(m_windows->setFrame(gone, Rect{0, 0, 500, 500}), -3);
         QCOMPARE(m_windows->setPosition(gone, QPointF(10, 10)), -3);
         QVERIFY(!m_windows->snapshot(gone));
-        QCOMPARE(m_windows->title(gone), std::nullopt);
-        QCOMPARE(m_windows->canMinimize(gone), std::nullopt);
+        QVERIFY(m_windows->details({gone}).isEmpty());
         m_windows->focus(gone);
         m_windows->minimize(gone);
         QCOMPARE(std::ranges::count(m_windows->serverWindows(), gone.id, &ServerWindow::id), 0);

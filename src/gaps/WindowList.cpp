@@ -1,0 +1,93 @@
+// Listing the windows that could fill a gap.
+#include "gaps/WindowList.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <cmath>
+
+namespace panemaker::WindowList {
+
+namespace {
+
+constexpr int hiddenRank = 30000;
+constexpr int minimizedRank = 20000;
+constexpr int offScreenRank = 10000;
+
+bool matches(const ServerWindow &record, const Windows::Details &window)
+{
+    const auto near = [](double a, double b) { return std::abs(a - b) < 1.0; };
+    return record.pid == window.window.pid && near(record.frame.x, window.frame->x)
+           && near(record.frame.y, window.frame->y) && near(record.frame.width, window.frame->width)
+           && near(record.frame.height, window.frame->height);
+}
+
+// Windows that are not meant to be placed: dialogs stay with their window while it is shown,
+// full-screen windows have a place of their own, and windows set aside elsewhere stay there.
+bool isOffered(const Windows::Details &window, bool applicationHidden, const QList<AXWindow> &exclude,
+               const QSet<std::uint32_t> &setAside)
+{
+    if (window.kind == Windows::Kind::other || !window.isOnCurrentDesktop || window.isFullScreen)
+        return false;
+    if (window.kind == Windows::Kind::dialog && (!(applicationHidden || window.isMinimized) || !window.canMinimize))
+        return false;
+    return !exclude.contains(window.window) && !setAside.contains(window.window.id);
+}
+
+} // namespace
+
+QList<WindowCandidate> list(Sources sources, const QList<AXWindow> &exclude)
+{
+    const QList<ServerWindow> onScreen = sources.windows.serverWindows();
+    const QSet<std::uint32_t> setAside = sources.stageManager.stripEntryWindowIDs();
+    QList<std::pair<int, WindowCandidate>> ranked;
+    for (const Application &app : sources.applications.runningApplications()) {
+        if (!app.isRegular)
+            continue;
+        for (const Windows::Details &window : sources.windows.details(app.windows)) {
+            if (!isOffered(window, app.isHidden, exclude, setAside))
+                continue;
+            std::optional<ServerWindow> record;
+            if (window.frame) {
+                const auto found =
+                    std::ranges::find_if(onScreen, [&](const ServerWindow &r) { return matches(r, window); });
+                if (found != onScreen.end())
+                    record = *found;
+            }
+            const int rank = app.isHidden         ? hiddenRank
+                             : window.isMinimized ? minimizedRank
+                             : !record            ? offScreenRank
+                                                  : record->order;
+            const auto state = app.isHidden         ? WindowCandidate::State::hidden
+                               : window.isMinimized ? WindowCandidate::State::minimized
+                                                    : WindowCandidate::State::visible;
+            ranked.append(
+                {rank, WindowCandidate{window.window, record ? std::optional(record->id) : std::nullopt,
+                                       window.title.isEmpty() ? app.name : window.title, app.name, app.icon, state}});
+        }
+    }
+    std::ranges::stable_sort(ranked, {}, &std::pair<int, WindowCandidate>::first);
+    QList<WindowCandidate> candidates;
+    for (auto &[rank, candidate] : ranked)
+        candidates.append(std::move(candidate));
+    return candidates;
+}
+
+void candidates(Sources sources, const QList<AXWindow> &exclude, QObject *context,
+                std::function<void(QList<WindowCandidate>)> completion)
+{
+    // The context is looked at on the main thread only, where it may go.
+    QThreadPool::globalInstance()->start([sources, exclude, context = QPointer(context), completion] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [context, completion, found = list(sources, exclude)] {
+                if (context)
+                    completion(found);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+} // namespace panemaker::WindowList
