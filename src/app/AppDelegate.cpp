@@ -9,10 +9,12 @@ namespace panemaker {
 AppDelegate::AppDelegate(Preferences &prefs, Platform platform, QString bundlePath, QObject *parent)
     : QObject(parent), m_prefs(prefs), m_platform(platform), m_bundlePath(std::move(bundlePath)),
       m_hotKeys(platform.hotKeys),
-      // Until gap filling is part of the program, snaps leave their gaps alone.
+      m_gapFiller(GapFiller::Platform{platform.windows, platform.applications, platform.displays, platform.system,
+                                      platform.stageManager, platform.thumbnails, platform.clicks},
+                  [&prefs] { return prefs.showPreviews(); }),
       m_manager(WindowManager::Platform{platform.windows, platform.displays, platform.usableArea, platform.applications,
                                         platform.system},
-                prefs, nullptr)
+                prefs, &m_gapFiller)
 {
 }
 
@@ -52,6 +54,8 @@ void AppDelegate::displaysChanged()
         return;
     m_screenFrames = frames;
     Log::info(QStringLiteral("Displays changed: %1 now").arg(frames.size()));
+    if (m_gapFiller.isSessionRunning())
+        m_gapFiller.close(false, QStringLiteral("cancelled"));
 }
 
 } // namespace panemaker

@@ -3,13 +3,10 @@
 
 #include "core/UsableArea.h"
 #include "core/WindowManager.h"
+#include "gaps/GapFiller.h"
 #include "input/HotKeyCenter.h"
 #include "input/Preferences.h"
-#include "platform/Applications.h"
-#include "platform/Displays.h"
 #include "platform/HotKeys.h"
-#include "platform/System.h"
-#include "platform/Windows.h"
 
 #include <QList>
 #include <QObject>
@@ -25,9 +22,12 @@ public:
         Windows &windows;
         Displays &displays;
         const UsableArea &usableArea;
-        const Applications &applications;
+        Applications &applications;
         System &system;
         HotKeys &hotKeys;
+        const StageManager &stageManager;
+        WindowThumbnails &thumbnails;
+        ClickMonitor &clicks;
     };
 
     AppDelegate(Preferences &prefs, Platform platform, QString bundlePath, QObject *parent = nullptr);
@@ -39,6 +39,7 @@ public:
     void reopen();
 
     WindowManager &manager() { return m_manager; }
+    GapFiller &gapFiller() { return m_gapFiller; }
     HotKeyCenter &hotKeys() { return m_hotKeys; }
 
 private:
@@ -49,6 +50,7 @@ private:
     Platform m_platform;
     QString m_bundlePath;
     HotKeyCenter m_hotKeys;
+    GapFiller m_gapFiller;
     WindowManager m_manager;
     QList<Rect> m_screenFrames;
 };

@@ -1,10 +1,12 @@
 // AppDelegate's wiring over fakes: shortcuts follow the settings, presses snap, display
 // changes are noticed once.
 #include "app/AppDelegate.h"
+#include "fake/FakeClickMonitor.h"
 #include "fake/FakeDesktop.h"
 #include "fake/FakeDisplays.h"
 #include "fake/FakeHotKeys.h"
 #include "fake/FakeStageManager.h"
+#include "fake/FakeThumbnails.h"
 #include "support/LogCapture.h"
 #include "support/Printing.h"
 
@@ -29,9 +31,12 @@ private Q_SLOTS:
         const UsableArea usable(displays, stage);
         FakeDesktop desktop;
         FakeHotKeys keys;
+        FakeThumbnails thumbnails;
+        FakeClickMonitor clicks;
         LogCapture log;
-        AppDelegate delegate(prefs, AppDelegate::Platform{desktop, displays, usable, desktop, desktop, keys},
-                             u"/opt/panemaker"_s);
+        AppDelegate delegate(
+            prefs, AppDelegate::Platform{desktop, displays, usable, desktop, desktop, keys, stage, thumbnails, clicks},
+            u"/opt/panemaker"_s);
         delegate.applicationDidFinishLaunching();
         QCOMPARE(log.events(),
                  (QStringList{u"Registered 18 shortcuts; failed: "_s,

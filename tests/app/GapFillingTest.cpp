@@ -1,0 +1,211 @@
+// Filling the gaps a snap leaves, on the window manager PANEMAKER_TEST_SESSION names (openbox when unset): real
+// key presses open the picker, pick windows of another process and close it.
+#include "desktop/TestDesktop.h"
+#include "support/PanemakerProcess.h"
+
+#include <QTest>
+
+#include <xcb/xcb.h>
+
+using namespace panemaker;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr xcb_keysym_t returnKey = 0xff0d, escapeKey = 0xff1b;
+
+} // namespace
+
+class GapFillingTest : public QObject {
+    Q_OBJECT
+
+    QString m_sessionName;
+    std::unique_ptr<TestDesktop> m_desktop;
+    std::unique_ptr<PanemakerProcess> m_panemaker;
+    TestClient *m_client = nullptr;
+    QStringList m_opened;
+    int m_height = 900; // of LEFT's usable area: the panel-free part of 900
+
+    xcb_window_t open(const QString &title, const QStringList &options = {})
+    {
+        m_opened.append(u"w%1"_s.arg(m_opened.size() + 1));
+        return m_client->openActive(m_opened.last(),
+                                    QStringList{u"title="_s + title, u"x=100"_s, u"y=100"_s, u"w=400"_s, u"h=300"_s}
+                                        + options);
+    }
+
+    // The frame of Panemaker's own window with this title while it is on screen.
+    std::optional<QRect> panemakerWindow(const QString &title)
+    {
+        xcb_connection_t *c = xcb_connect(qPrintable(m_desktop->displayName()), nullptr);
+        std::optional<QRect> found;
+        const auto tree = xcb_query_tree_reply(c, xcb_query_tree(c, m_desktop->root()), nullptr);
+        for (int i = 0; tree && i < xcb_query_tree_children_length(tree) && !found; ++i) {
+            const xcb_window_t w = xcb_query_tree_children(tree)[i];
+            auto *attributes = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr);
+            auto *name = xcb_get_property_reply(
+                c, xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), nullptr);
+            auto *geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr);
+            if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE && name && geometry
+                && QByteArray(static_cast<const char *>(xcb_get_property_value(name)),
+                              xcb_get_property_value_length(name))
+                       == title.toUtf8())
+                found = QRect(geometry->x, geometry->y, geometry->width, geometry->height);
+            std::free(attributes);
+            std::free(name);
+            std::free(geometry);
+        }
+        std::free(tree);
+        xcb_disconnect(c);
+        return found;
+    }
+    bool pickerShows(bool shown)
+    {
+        return m_desktop->waitUntil([&] { return panemakerWindow(u"Fill the gap"_s).has_value() == shown; });
+    }
+    bool type(const QString &text)
+    {
+        for (QChar c : text) {
+            if (!m_desktop->pressKey(c.unicode()))
+                return false;
+        }
+        return true;
+    }
+    bool isActive(xcb_window_t window)
+    {
+        return m_desktop->waitUntil([&] { return m_desktop->activeWindow() == window; });
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("PANEMAKER_FATAL_X_ERRORS", "1");
+        m_sessionName = qEnvironmentVariable("PANEMAKER_TEST_SESSION", u"openbox"_s);
+        const std::optional<TestDesktop::Session> session = TestDesktop::sessionNamed(m_sessionName);
+        QVERIFY2(session, qPrintable(u"no test session "_s + m_sessionName));
+        m_height = QHash<QString, int>{{u"fluxbox"_s, 880}, {u"icewm"_s, 874}}.value(m_sessionName, 900);
+        m_desktop = std::make_unique<TestDesktop>(*session);
+        m_client = m_desktop->startWithClient();
+        m_panemaker = std::make_unique<PanemakerProcess>(*m_desktop);
+        QVERIFY(m_panemaker->start({u"askToFillGap=true"_s}));
+    }
+
+    void cleanup()
+    {
+        for (const QString &name : std::exchange(m_opened, {}))
+            m_client->destroy(name);
+        QVERIFY2(!m_panemaker->hasDied(), "Panemaker died");
+        QVERIFY(pickerShows(false));
+    }
+
+    // The picker opens centred on the right half while the snapped window stays active; part of a title picks.
+    void aTypedTitlePicksTheWindowForTheGap()
+    {
+        open(u"alpha"_s);
+        const xcb_window_t beta = open(u"beta"_s);
+        const xcb_window_t snapped = open(u"snapped"_s);
+        QVERIFY(m_panemaker->snap(SnapAction::leftHalf));
+        QVERIFY(m_panemaker->waitForLine(u"Gap picker: 2 candidate windows"_s));
+        QVERIFY(pickerShows(true));
+        QCOMPARE(panemakerWindow(u"Fill the gap"_s)->center(), QPoint(1080, m_height / 2));
+        QVERIFY(isActive(snapped));
+        m_desktop->screenshot(m_sessionName + u"-picker"_s);
+        QVERIFY(type(u"bet"_s));
+        m_desktop->screenshot(m_sessionName + u"-picker-filtered"_s);
+        QVERIFY(m_desktop->pressKey(returnKey));
+        QVERIFY(m_panemaker->landsAt(beta, {720, 0, 720, m_height}));
+        QVERIFY(m_panemaker->waitForLine(u"Gap picker closed: all gaps filled (2 previews)"_s));
+        QVERIFY(isActive(snapped));
+    }
+
+    // The front-most window goes first; the window snapped first ends in front.
+    void threeGapsFillInOrder()
+    {
+        const xcb_window_t back = open(u"back"_s), middle = open(u"middle"_s), front = open(u"front"_s);
+        const xcb_window_t snapped = open(u"snapped"_s);
+        QVERIFY(m_panemaker->snap(SnapAction::topLeft));
+        QVERIFY(m_panemaker->waitForLine(u"Gap picker: 3 candidate windows"_s));
+        QVERIFY(pickerShows(true));
+        const int half = m_height / 2;
+        const std::pair<xcb_window_t, QRect> expected[] = {{front, {720, 0, 720, half}},
+                                                           {middle, {0, half, 720, m_height - half}},
+                                                           {back, {720, half, 720, m_height - half}}};
+        for (const auto &[window, frame] : expected) {
+            QVERIFY(m_desktop->pressKey(returnKey));
+            QVERIFY(m_panemaker->landsAt(window, frame));
+        }
+        QVERIFY(m_panemaker->waitForLine(u"Gap picker closed: all gaps filled (3 previews)"_s));
+        QVERIFY(isActive(snapped));
+    }
+
+    void picksBringWindowsBackAndKeepTheirSize_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("minimize");
+        QTest::addColumn<QRect>("expected"); // height 0: the usable height
+        QTest::newRow("minimized") << QStringList() << true << QRect(720, 0, 720, 0);
+        QTest::newRow("900 wide at least: flush right")
+            << QStringList{u"w=900"_s, u"minw=900"_s} << false << QRect(540, 0, 900, 0);
+    }
+    void picksBringWindowsBackAndKeepTheirSize()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, minimize);
+        QFETCH(QRect, expected);
+        const xcb_window_t other = open(u"other"_s, options);
+        if (minimize)
+            QVERIFY(m_desktop->run(u"xdotool"_s, {u"windowminimize"_s, QString::number(other)}));
+        open(u"snapped"_s);
+        QVERIFY(m_panemaker->snap(SnapAction::leftHalf));
+        QVERIFY(m_panemaker->waitForLine(u"Gap picker: 1 candidate windows"_s));
+        QVERIFY(pickerShows(true));
+        QVERIFY(m_desktop->pressKey(returnKey));
+        expected.setHeight(m_height);
+        QVERIFY(m_panemaker->landsAt(other, expected));
+    }
+
+    void closesWithItsReason_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("escape") << u"escape"_s << u"dismissed with esc"_s;
+        QTest::newRow("a click on another window") << u"click"_s << u"clicked outside"_s;
+        QTest::newRow("another snap") << u"snap"_s << u"cancelled"_s;
+    }
+    void closesWithItsReason()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, reason);
+        open(u"other"_s, {u"x=1600"_s});
+        const xcb_window_t snapped = open(u"snapped"_s);
+        QVERIFY(m_panemaker->snap(SnapAction::leftHalf));
+        QVERIFY(pickerShows(true));
+        if (how == u"escape"_s) {
+            QVERIFY(m_desktop->pressKey(escapeKey));
+        } else if (how == u"click"_s) {
+            m_desktop->movePointer(1700, 200);
+            m_desktop->pressButton();
+            m_desktop->releaseButton();
+        } else {
+            QVERIFY(m_panemaker->snap(SnapAction::bottomHalf));
+        }
+        const QString closed = u"Gap picker closed: %1 ("_s.arg(reason);
+        QVERIFY(m_desktop->waitUntil([&] { return !m_panemaker->lines().filter(closed).isEmpty(); }));
+        QVERIFY(pickerShows(false));
+        if (how == u"escape"_s)
+            QVERIFY(isActive(snapped)); // nothing placed: the snapped window is not brought forward, but stays
+    }
+
+    void withNoOtherWindowTheEmptyPickerClosesItself()
+    {
+        open(u"alone"_s);
+        QVERIFY(m_panemaker->snap(SnapAction::rightHalf));
+        QVERIFY(m_panemaker->waitForLine(u"Gap picker: 0 candidate windows"_s));
+        QVERIFY(pickerShows(true));
+        m_desktop->screenshot(m_sessionName + u"-picker-empty"_s);
+        QVERIFY(m_panemaker->waitForLine(u"Gap picker closed: no other windows on this desktop (0 previews)"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(GapFillingTest)
+#include "GapFillingTest.moc"
