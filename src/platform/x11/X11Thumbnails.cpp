@@ -3,6 +3,7 @@
 
 #include "platform/x11/WindowFacts.h"
 
+#include <QCoreApplication>
 #include <QtEndian>
 
 #include <xcb/composite.h>
@@ -88,9 +89,9 @@ X11Thumbnails::capture(const QList<std::uint32_t> &windowIds, QSize maximumSize,
             if (image.isNull() || *cancelled)
                 return;
             // Checked again on the main thread, where runs end: an image already posted when its
-            // run ended is dropped there.
+            // run ended is dropped there. The application object outlives this service.
             QMetaObject::invokeMethod(
-                &m_mainThread,
+                QCoreApplication::instance(),
                 [id, image = std::move(image), cancelled, deliver] {
                     if (!*cancelled)
                         (*deliver)(id, image);

@@ -4,7 +4,6 @@
 #include "platform/WindowThumbnails.h"
 #include "platform/x11/XConnection.h"
 
-#include <QObject>
 #include <QThreadPool>
 
 namespace panemaker::x11 {
@@ -30,7 +29,6 @@ private:
 
     const XConnection &m_x;
     bool m_hasComposite = false;
-    QObject m_mainThread; // receives the deliveries; outlives every capture job
     QThreadPool m_pool;
 };
 

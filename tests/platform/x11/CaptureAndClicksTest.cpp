@@ -195,14 +195,14 @@ private Q_SLOTS:
         QCOMPARE(delivered, (QHash<std::uint32_t, QSize>{{first, QSize(284, 212)}, {second, QSize(131, 212)}}));
     }
 
-    // Ending a run before its images came drops them; the service waits for its jobs when destroyed.
+    // Ending a run before its images came drops them, even those already posted.
     void endedRunDeliversNothing()
     {
         const xcb_window_t window = open(u"x=1500 y=20 w=300 h=200"_s);
         auto thumbnails = std::make_unique<X11Thumbnails>(*m_x);
         int calls = 0;
         thumbnails->capture({window, window, window}, cardSize, [&](std::uint32_t, const QImage &) { ++calls; });
-        thumbnails.reset();
+        thumbnails.reset(); // waits for the jobs
         QCoreApplication::processEvents();
         QCOMPARE(calls, 0);
     }
