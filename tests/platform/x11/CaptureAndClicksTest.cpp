@@ -247,7 +247,7 @@ private Q_SLOTS:
 
         const auto subscription = monitor.monitorClicks([&] { ++current; });
         click(3);
-        QVERIFY(m_desktop->waitUntil([&] { return current == 1; }));
+        QVERIFY(m_desktop->waitUntil([&] { return current > 0; }));
         QCOMPARE(ended, 0);
         QCOMPARE(current, 1); // the press while idle never arrives late
     }
