@@ -4,10 +4,12 @@
 #include "app/SingleInstance.h"
 #include "platform/Log.h"
 #include "platform/x11/X11Applications.h"
+#include "platform/x11/X11ClickMonitor.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/X11HotKeys.h"
 #include "platform/x11/X11StageManager.h"
 #include "platform/x11/X11System.h"
+#include "platform/x11/X11Thumbnails.h"
 #include "platform/x11/X11Windows.h"
 
 #include <QApplication>
@@ -73,10 +75,14 @@ int run(QApplication &app, x11::XConnection &x)
     const UsableArea usableArea(displays, stageManager);
     x11::X11System system(x);
     x11::X11HotKeys hotKeys(x);
+    x11::X11Thumbnails thumbnails(x);
+    x11::X11ClickMonitor clicks({});
 
     const QString bundle = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).canonicalPath();
     AppDelegate delegate(Preferences::shared(),
-                         AppDelegate::Platform{windows, displays, usableArea, applications, system, hotKeys}, bundle);
+                         AppDelegate::Platform{windows, displays, usableArea, applications, system, hotKeys,
+                                               stageManager, thumbnails, clicks},
+                         bundle);
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, &AppDelegate::reopen);
     quitOnTerminationSignals(app);
     delegate.applicationDidFinishLaunching();
