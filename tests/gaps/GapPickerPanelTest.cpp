@@ -116,6 +116,8 @@ private Q_SLOTS:
         // Columns that fit (w - 50) / 198, rows (h - 172) / 170; a row of c cards is 198c - 2 wide.
         QTest::newRow("half of a 1920 screen")
             << Rect{960, 0, 960, 1080} << 5 << 4 << 3 << QSize(790, 338) << QPoint(4, 174) << 1440 - 405;
+        QTest::newRow("just wide and high enough")
+            << Rect{0, 0, 842, 512} << 5 << 4 << 2 << QSize(790, 338) << QPoint(4, 174) << 421 - 405;
         QTest::newRow("too narrow for a card")
             << Rect{1720, 0, 200, 600} << 3 << 1 << 2 << QSize(360, 338) << QPoint(86, 344) << 1820 - 190;
         QTest::newRow("one window, wide gap")
