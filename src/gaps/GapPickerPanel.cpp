@@ -375,6 +375,10 @@ bool GapPickerPanel::event(QEvent *event)
         if (handleKey(static_cast<QKeyEvent *>(event)))
             return true;
     } else if (event->type() == QEvent::WindowDeactivate && isVisible() && m_isKey) {
+        // Another window took the keyboard (a click on another of our windows activates it
+        // while the grab still holds): give the grab up so that whoever decides to take the
+        // keyboard back starts from a known state.
+        windowHandle()->setKeyboardGrabEnabled(false);
         m_isKey = false;
         emit resignedKey();
     }
