@@ -3,8 +3,6 @@
 
 #include "core/Geometry.h"
 #include "gaps/ActionGlyph.h"
-#include "gaps/GapPickerPanel.h"
-#include "gaps/HighlightWindow.h"
 #include "gaps/WindowList.h"
 #include "platform/Log.h"
 

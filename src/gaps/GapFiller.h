@@ -3,7 +3,9 @@
 #pragma once
 
 #include "core/GapFilling.h"
+#include "gaps/GapPickerPanel.h"
 #include "gaps/Gaps.h"
+#include "gaps/HighlightWindow.h"
 #include "gaps/WindowCandidate.h"
 #include "platform/Applications.h"
 #include "platform/ClickMonitor.h"
@@ -23,9 +25,6 @@
 #include <optional>
 
 namespace panemaker {
-
-class GapPickerPanel;
-class HighlightWindow;
 
 class GapFiller final : public QObject, public GapFilling {
     Q_OBJECT

@@ -92,6 +92,8 @@ private Q_SLOTS:
 
     void cleanup()
     {
+        if (panemakerWindow(u"Fill the gap"_s))
+            m_desktop->pressKey(escapeKey);
         for (const QString &name : std::exchange(m_opened, {}))
             m_client->destroy(name);
         QVERIFY2(!m_panemaker->hasDied(), "Panemaker died");
@@ -107,7 +109,9 @@ private Q_SLOTS:
         QVERIFY(m_panemaker->snap(SnapAction::leftHalf));
         QVERIFY(m_panemaker->waitForLine(u"Gap picker: 2 candidate windows"_s));
         QVERIFY(pickerShows(true));
-        QCOMPARE(panemakerWindow(u"Fill the gap"_s)->center(), QPoint(1080, m_height / 2));
+        const QPointF centre = QRectF(*panemakerWindow(u"Fill the gap"_s)).center();
+        QVERIFY2(qAbs(centre.x() - 1080) <= 1 && qAbs(centre.y() - m_height / 2.0) <= 1,
+                 qPrintable(u"centred at %1, %2"_s.arg(centre.x()).arg(centre.y())));
         QVERIFY(isActive(snapped));
         m_desktop->screenshot(m_sessionName + u"-picker"_s);
         QVERIFY(type(u"bet"_s));

@@ -34,7 +34,9 @@ class GapFillerTest : public QObject {
     // Window 1 (pid 100) is snapped by the action, as the window manager would hand it over.
     void snap(A action)
     {
-        const Rect target = action == A::topLeft ? Rect{0, 0, 720, 450} : Rect{0, 0, 720, 900};
+        const Rect target = action == A::topLeft     ? Rect{0, 0, 720, 450}
+                            : action == A::rightHalf ? Rect{720, 0, 720, 900}
+                                                     : Rect{0, 0, 720, 900};
         m_desktop.windows[1].frame = target;
         m_desktop.focused = 1;
         m_filler->start(AXWindow{1, 100}, Snap{action, target, target, area, 0});
@@ -42,6 +44,14 @@ class GapFillerTest : public QObject {
     bool pickerShows(qsizetype cards)
     {
         return QTest::qWaitFor([&] { return m_filler->picker() && m_filler->picker()->cards().size() == cards; });
+    }
+    // Another application's window, behind the snapped one.
+    FakeDesktop::Window &other(std::uint32_t id)
+    {
+        m_desktop.add(id, Rect{500, 100, 400, 300}, 200);
+        m_desktop.focused = 1;
+        m_desktop.windows[id].order = int(id);
+        return m_desktop.windows[id];
     }
     QStringList closes() const { return m_log->events().filter(u"Gap picker closed"_s); }
 
@@ -55,9 +65,9 @@ private Q_SLOTS:
         m_displays.add(u"LEFT"_s, area);
         m_thumbnails = FakeThumbnails();
         m_log.emplace();
-        m_filler.emplace(GapFiller::Platform{m_desktop, m_desktop, m_displays, m_desktop, m_stage, m_thumbnails,
-                                             m_clicks},
-                         [this] { return m_previews; });
+        m_filler.emplace(
+            GapFiller::Platform{m_desktop, m_desktop, m_displays, m_desktop, m_stage, m_thumbnails, m_clicks},
+            [this] { return m_previews; });
     }
     void cleanup() { m_filler.reset(); }
 
@@ -71,8 +81,8 @@ private Q_SLOTS:
         QTest::addColumn<std::uint32_t>("focused"); // at the end
         QTest::newRow("one gap filled, the snapped window in front")
             << A(A::leftHalf) << 1 << u"pick"_s << u"all gaps filled (0 previews)"_s << 1u;
-        QTest::newRow("three gaps, one window") << A(A::topLeft) << 1 << u"pick"_s
-                                                << u"no windows left to place (0 previews)"_s << 1u;
+        QTest::newRow("three gaps, one window")
+            << A(A::topLeft) << 1 << u"pick"_s << u"no windows left to place (0 previews)"_s << 1u;
         QTest::newRow("escape before a pick brings nothing forward")
             << A(A::leftHalf) << 2 << u"escape"_s << u"dismissed with esc (0 previews)"_s << 3u;
         QTest::newRow("click outside") << A(A::leftHalf) << 2 << u"click"_s << u"clicked outside (0 previews)"_s << 3u;
@@ -86,14 +96,16 @@ private Q_SLOTS:
         QFETCH(QString, closed);
         QFETCH(std::uint32_t, focused);
         for (std::uint32_t id = 2; id < 2 + std::uint32_t(others); ++id)
-            m_desktop.add(id, Rect{500, 100, 400, 300}, 200).order = int(id);
+            other(id);
         snap(action);
         QVERIFY(pickerShows(others));
-        QCOMPARE(m_log->events().filter(u"Gap picker:"_s), QStringList{u"Gap picker: %1 candidate windows"_s.arg(others)});
+        QCOMPARE(m_log->events().filter(u"Gap picker:"_s),
+                 QStringList{u"Gap picker: %1 candidate windows"_s.arg(others)});
         m_desktop.focused = 3; // the user has moved on meanwhile
         if (then == u"pick"_s) {
             QTest::keyClick(m_filler->picker(), Qt::Key_Return);
-            QCOMPARE(m_desktop.windows[2].frame, action == A::topLeft ? Rect{720, 0, 720, 450} : Rect{720, 0, 720, 900});
+            const Rect gap = action == A::topLeft ? Rect{720, 0, 720, 450} : Rect{720, 0, 720, 900};
+            QCOMPARE(m_desktop.windows[2].frame, gap);
         } else if (then == u"escape"_s) {
             QTest::keyClick(m_filler->picker(), Qt::Key_Escape);
         } else if (then == u"click"_s) {
@@ -104,14 +116,14 @@ private Q_SLOTS:
         QTRY_COMPARE(closes().value(0), u"Gap picker closed: "_s + closed);
         QCOMPARE(m_desktop.focused, std::optional(focused));
         QCOMPARE(m_filler->isSessionRunning(), then == u"snap"_s);
-        QVERIFY(!m_clicks.subscriber == (then != u"snap"_s));
+        QVERIFY(!m_clicks.subscriber); // a new session monitors clicks once its picker shows
     }
 
     // A minimised window is brought back; a window keeping its own size is aligned by the gap's outer edge.
     void picksArePlaced()
     {
-        m_desktop.add(2, Rect{500, 100, 400, 300}, 200).minimized = true;
-        m_desktop.add(3, Rect{500, 100, 400, 300}, 200).minimumSize = QSizeF(900, 0);
+        other(2).minimized = true;
+        other(3).minimumSize = QSizeF(900, 0);
         snap(A::topLeft);
         QVERIFY(pickerShows(2));
         QCOMPARE(m_filler->picker()->filtered().first().window, (AXWindow{3, 200})); // minimised ones come last
@@ -126,8 +138,8 @@ private Q_SLOTS:
     // Thumbnails of the first visible candidates only; one on its way when the session ends is dropped.
     void thumbnailsArriveWhileTheSessionLasts()
     {
-        m_desktop.add(2, Rect{500, 100, 400, 300}, 200).order = 2;
-        m_desktop.add(3, Rect{500, 100, 400, 300}, 200).minimized = true;
+        other(2);
+        other(3).minimized = true;
         snap(A::leftHalf);
         QVERIFY(pickerShows(2));
         QCOMPARE(m_thumbnails.requested, QList<std::uint32_t>{2});
