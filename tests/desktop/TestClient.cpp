@@ -2,10 +2,9 @@
 //
 // One command per line on stdin, one answer line on stdout ("error TEXT" for a bad one):
 //   open NAME [key=value ...]  -> opened NAME 0xWINDOW
-//       x= y= w= h=            initial geometry, set as USPosition and USSize too
+//       x= y= w= h=            initial geometry, set as USPosition and USSize too; minw= minh= the minimum size
 //       title=TEXT             percent-encoded UTF-8, as _NET_WM_NAME and WM_NAME (UTF8_STRING beyond ASCII)
 //       type=normal|dialog|dock|desktop|utility|splash  _NET_WM_WINDOW_TYPE
-//       minw= minh=            WM_NORMAL_HINTS minimum size
 //       strut=l,r,t,b[,ly0,ly1,ry0,ry1,tx0,tx1,bx0,bx1]  _NET_WM_STRUT, and _NET_WM_STRUT_PARTIAL with 12
 //       gtkextents=l,r,t,b     _GTK_FRAME_EXTENTS
 //       fullscreen=1 maximized=1  initial _NET_WM_STATE
@@ -111,10 +110,16 @@ public:
                 return 0;
             pending.append(buffer.data(), count);
             for (qsizetype end; (end = pending.indexOf('\n')) >= 0;) {
-                const QByteArray line = pending.left(end);
+                const QList<QByteArray> words = pending.left(end).simplified().split(' ');
                 pending.remove(0, end + 1);
-                if (!execute(line.simplified().split(' ')))
+                if (words[0] == "quit")
                     return 0;
+                try {
+                    if (!words[0].isEmpty())
+                        answer(execute(words[0], words.value(1), words));
+                } catch (const std::runtime_error &error) {
+                    answer(QByteArray("error ") + error.what());
+                }
             }
         }
         std::fputs("panemaker-test-client: cannot connect to the X server\n", stderr);
@@ -122,47 +127,36 @@ public:
     }
 
 private:
-    // Answers the command and returns false when the client should end.
-    bool execute(const QList<QByteArray> &words)
+    // Does what the command asks and returns the answer.
+    QByteArray execute(const QByteArray &command, const QByteArray &name, const QList<QByteArray> &words)
     {
-        const QByteArray &command = words[0], name = words.value(1);
-        if (command == "quit")
-            return false;
-        try {
-            if (command == "open") {
-                if (m_windows.count(name))
-                    refuse("window " + name + " exists");
-                const xcb_window_t window = m_windows[name] = open(words.mid(2));
-                roundTrip();
-                answer("opened " + name + " 0x" + QByteArray::number(window, 16));
-            } else if (command == "destroy") {
-                forget(windowNamed(name));
-                answer("destroyed " + name);
-            } else if (command == "configure") {
-                uint32_t values[4];
-                for (qsizetype i = 0; i < 4; ++i)
-                    values[i] = uint32_t(int32_t(number(words.value(i + 2))));
-                xcb_configure_window(m_connection, windowNamed(name),
-                                     XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
-                                         | XCB_CONFIG_WINDOW_HEIGHT,
-                                     values);
-                roundTrip();
-                answer("configured " + name);
-            } else if (command == "strut") {
-                setStrut(windowNamed(name), numbers(words.value(2), {4, 12}));
-                roundTrip();
-                answer("strut " + name);
-            } else if (!command.isEmpty()) {
-                refuse("unknown command " + command);
-            }
-        } catch (const std::runtime_error &error) {
-            answer(QByteArray("error ") + error.what());
+        if (command == "open") {
+            if (m_windows.count(name))
+                refuse("window " + name + " exists");
+            const xcb_window_t window = m_windows[name] = open(words.mid(2));
+            return "opened " + name + " 0x" + QByteArray::number(window, 16);
+        } else if (command == "destroy") {
+            forget(windowNamed(name));
+            return "destroyed " + name;
+        } else if (command == "configure") {
+            uint32_t values[4];
+            for (qsizetype i = 0; i < 4; ++i)
+                values[i] = uint32_t(int32_t(number(words.value(i + 2))));
+            xcb_configure_window(
+                m_connection, windowNamed(name),
+                XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+            return "configured " + name;
+        } else if (command != "strut") {
+            refuse("unknown command " + command);
         }
-        return true;
+        setStrut(windowNamed(name), numbers(words.value(2), {4, 12}));
+        return "strut " + name;
     }
 
-    static void answer(const QByteArray &line)
+    // Once the server has handled what the command asked.
+    void answer(const QByteArray &line)
     {
+        roundTrip();
         std::fputs((line + '\n').constData(), stdout);
         std::fflush(stdout);
     }
@@ -190,9 +184,6 @@ private:
         }
         const auto value = [&](const char *key, long fallback) {
             return options.contains(key) ? number(options[key]) : fallback;
-        };
-        const auto given = [&](const char *first, const char *second) {
-            return options.contains(first) || options.contains(second);
         };
         const int16_t x = int16_t(value("x", 0)), y = int16_t(value("y", 0));
         const uint16_t width = uint16_t(value("w", 300)), height = uint16_t(value("h", 200));
@@ -233,11 +224,11 @@ private:
                               uint32_t(title.size()), title.data());
 
         xcb_size_hints_t hints{};
-        if (given("x", "y"))
+        if (options.contains("x") || options.contains("y"))
             xcb_icccm_size_hints_set_position(&hints, 1, x, y);
-        if (given("w", "h"))
+        if (options.contains("w") || options.contains("h"))
             xcb_icccm_size_hints_set_size(&hints, 1, width, height);
-        if (given("minw", "minh"))
+        if (options.contains("minw") || options.contains("minh"))
             xcb_icccm_size_hints_set_min_size(&hints, int32_t(value("minw", 1)), int32_t(value("minh", 1)));
         xcb_icccm_set_wm_normal_hints(m_connection, window, &hints);
         if (type != XCB_ATOM_NONE)
@@ -273,7 +264,6 @@ private:
             return;
         xcb_destroy_window(m_connection, window);
         m_late.erase(window);
-        roundTrip();
     }
 
     void handleEvents()
@@ -319,13 +309,12 @@ private:
 
     int msUntilLateResize() const
     {
-        std::optional<Clock::time_point> due;
-        for (const auto &[window, late] : m_late) {
-            if (late.pending)
-                due = std::min(due.value_or(late.due), late.due);
-        }
-        return due ? int(std::max<long>(0, std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now()).count()))
-                   : -1;
+        auto due = Clock::time_point::max();
+        for (const auto &[window, late] : m_late)
+            due = late.pending ? std::min(due, late.due) : due;
+        using std::chrono::milliseconds;
+        return due == Clock::time_point::max() ? -1
+                                               : int(std::max<long>(0, ceil<milliseconds>(due - Clock::now()).count()));
     }
 
     void roundTrip() { free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr)); }

@@ -322,8 +322,6 @@ bool TestDesktop::syncWindowManager()
     // reaches it after every event the server generated before, and it handles its events in order. Most answer
     // _NET_REQUEST_FRAME_EXTENTS; Fluxbox answers it for no window, but moves its out-of-sight sync window
     // between its last two workspaces when asked.
-    if (!m_syncConnection)
-        return false;
     while (xcb_generic_event_t *stale = xcb_poll_for_event(m_syncConnection))
         std::free(stale);
     xcb_atom_t request = m_ewmh._NET_REQUEST_FRAME_EXTENTS, answer = m_ewmh._NET_FRAME_EXTENTS;
@@ -456,11 +454,8 @@ void TestDesktop::activate(xcb_window_t window)
 
 std::optional<xcb_keycode_t> TestDesktop::keycode(xcb_keysym_t keysym)
 {
-    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(m_keySymbols, keysym);
-    const std::optional<xcb_keycode_t> first =
-        codes && codes[0] != XCB_NO_SYMBOL ? std::optional<xcb_keycode_t>(codes[0]) : std::nullopt;
-    std::free(codes);
-    return first;
+    const auto codes = owned(xcb_key_symbols_get_keycode(m_keySymbols, keysym));
+    return codes && *codes != XCB_NO_SYMBOL ? std::optional(*codes) : std::nullopt;
 }
 
 bool TestDesktop::pressKey(xcb_keysym_t key, const QList<xcb_keysym_t> &modifiers)
