@@ -56,21 +56,6 @@ QString outputOf(QProcess &process)
     return QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError()).trimmed();
 }
 
-// A message to the root window, as EWMH has clients ask the window manager.
-void sendToRoot(xcb_connection_t *connection, xcb_window_t root, xcb_window_t window, xcb_atom_t type, uint32_t first,
-                uint32_t second)
-{
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = window;
-    message.type = type;
-    message.data.data32[0] = first;
-    message.data.data32[1] = second;
-    xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char *>(&message));
-}
-
 } // namespace
 
 std::optional<QString> TestClient::request(const QString &line)
@@ -141,6 +126,8 @@ TestDesktop::~TestDesktop()
     }
     if (m_keySymbols)
         xcb_key_symbols_free(m_keySymbols);
+    if (m_ewmh.connection)
+        xcb_ewmh_connection_wipe(&m_ewmh);
     if (m_syncConnection)
         xcb_disconnect(m_syncConnection);
     if (m_connection)
@@ -239,6 +226,8 @@ void TestDesktop::startServer()
     m_connection = openConnection();
     m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
     m_keySymbols = xcb_key_symbols_alloc(m_connection);
+    if (!xcb_ewmh_init_atoms_replies(&m_ewmh, xcb_ewmh_init_atoms(m_connection, &m_ewmh), nullptr))
+        qFatal("cannot intern the EWMH atoms");
 }
 
 xcb_connection_t *TestDesktop::openConnection() const
@@ -316,8 +305,12 @@ void TestDesktop::startWindowManager()
     // A panel has its place once the window manager's work area leaves it out (every session's panels sit at the
     // bottom); tint2's, one a monitor, are managed docks.
     const auto placed = [&] {
-        const auto area = cardinals(m_root, "_NET_WORKAREA", XCB_ATOM_CARDINAL);
-        return area && area->size() >= 4 && (*area)[3] < 1080 && (!tint2 || clientList().size() == m_monitors);
+        xcb_ewmh_get_workarea_reply_t area;
+        if (!xcb_ewmh_get_workarea_reply(&m_ewmh, xcb_ewmh_get_workarea(&m_ewmh, 0), &area, nullptr))
+            return false;
+        const bool shrunk = area.workarea_len > 0 && area.workarea[0].height < 1080;
+        xcb_ewmh_get_workarea_reply_wipe(&area);
+        return shrunk && (!tint2 || clientList().size() == m_monitors);
     };
     if (!waitUntil(placed, startTimeoutMs) || windowManager->state() != QProcess::Running || !syncWindowManager())
         qFatal("the panel took no place");
@@ -329,16 +322,15 @@ bool TestDesktop::syncWindowManager()
     // reaches it after every event the server generated before, and it handles its events in order. Most answer
     // _NET_REQUEST_FRAME_EXTENTS; Fluxbox answers it for no window, but moves its out-of-sight sync window
     // between its last two workspaces when asked.
-    if (!m_syncConnection)
-        return false;
     while (xcb_generic_event_t *stale = xcb_poll_for_event(m_syncConnection))
         std::free(stale);
-    xcb_atom_t request = atom("_NET_REQUEST_FRAME_EXTENTS"), answer = atom("_NET_FRAME_EXTENTS");
+    xcb_atom_t request = m_ewmh._NET_REQUEST_FRAME_EXTENTS, answer = m_ewmh._NET_FRAME_EXTENTS;
     if (m_session == Session::fluxbox) {
-        request = answer = atom("_NET_WM_DESKTOP");
+        request = answer = m_ewmh._NET_WM_DESKTOP;
         m_syncDesktop = m_syncDesktop == m_lastDesktop ? m_lastDesktop - 1 : m_lastDesktop;
     }
-    sendToRoot(m_syncConnection, m_root, m_syncWindow, request, m_syncDesktop, 2);
+    const uint32_t data[] = {m_syncDesktop, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER};
+    xcb_ewmh_send_client_message(m_syncConnection, m_syncWindow, m_root, request, 2, data);
     xcb_flush(m_syncConnection);
     return awaitEvent(m_syncConnection, QDeadlineTimer(2000), [&](const xcb_generic_event_t *event) {
         const auto *change = reinterpret_cast<const xcb_property_notify_event_t *>(event);
@@ -385,11 +377,12 @@ bool TestDesktop::manageProbe(const QDeadlineTimer &deadline)
 bool TestDesktop::manageOutOfSight(const QDeadlineTimer &deadline)
 {
     // The sync window is managed on the last workspace, where no test looks.
-    const auto count = cardinals(m_root, "_NET_NUMBER_OF_DESKTOPS", XCB_ATOM_CARDINAL);
-    if (!count || count->empty() || count->front() < 2)
+    uint32_t count = 0;
+    if (!xcb_ewmh_get_number_of_desktops_reply(&m_ewmh, xcb_ewmh_get_number_of_desktops(&m_ewmh, 0), &count, nullptr)
+        || count < 2)
         return false;
-    m_lastDesktop = m_syncDesktop = count->front() - 1;
-    xcb_change_property(m_syncConnection, XCB_PROP_MODE_REPLACE, m_syncWindow, atom("_NET_WM_DESKTOP"),
+    m_lastDesktop = m_syncDesktop = count - 1;
+    xcb_change_property(m_syncConnection, XCB_PROP_MODE_REPLACE, m_syncWindow, m_ewmh._NET_WM_DESKTOP,
                         XCB_ATOM_CARDINAL, 32, 1, &m_lastDesktop);
     xcb_map_window(m_syncConnection, m_syncWindow);
     xcb_flush(m_syncConnection);
@@ -403,22 +396,12 @@ xcb_atom_t TestDesktop::atom(const char *name)
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-std::optional<std::vector<uint32_t>> TestDesktop::cardinals(xcb_window_t window, const char *property, xcb_atom_t type)
-{
-    const auto reply = owned(xcb_get_property_reply(
-        m_connection, xcb_get_property(m_connection, 0, window, atom(property), type, 0, 4096), nullptr));
-    if (!reply || reply->type != type || reply->format != 32)
-        return std::nullopt;
-    const auto *values = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
-    return std::vector<uint32_t>(values, values + xcb_get_property_value_length(reply.get()) / 4);
-}
-
 std::optional<QMargins> TestDesktop::frameExtents(xcb_window_t client)
 {
-    const auto e = cardinals(client, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL);
-    if (!e || e->size() != 4)
+    xcb_ewmh_get_extents_reply_t e;
+    if (!xcb_ewmh_get_frame_extents_reply(&m_ewmh, xcb_ewmh_get_frame_extents(&m_ewmh, client), &e, nullptr))
         return std::nullopt;
-    return QMargins(int((*e)[0]), int((*e)[2]), int((*e)[1]), int((*e)[3]));
+    return QMargins(int(e.left), int(e.top), int(e.right), int(e.bottom));
 }
 
 std::optional<QRect> TestDesktop::outerFrame(xcb_window_t client)
@@ -434,8 +417,12 @@ std::optional<QRect> TestDesktop::outerFrame(xcb_window_t client)
 
 QList<xcb_window_t> TestDesktop::clientList()
 {
-    const auto windows = cardinals(m_root, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW);
-    return windows ? QList<xcb_window_t>(windows->begin(), windows->end()) : QList<xcb_window_t>();
+    xcb_ewmh_get_windows_reply_t list;
+    if (!xcb_ewmh_get_client_list_reply(&m_ewmh, xcb_ewmh_get_client_list(&m_ewmh, 0), &list, nullptr))
+        return {};
+    const QList<xcb_window_t> windows(list.windows, list.windows + list.windows_len);
+    xcb_ewmh_get_windows_reply_wipe(&list);
+    return windows;
 }
 
 bool TestDesktop::isManaged(xcb_window_t client)
@@ -452,26 +439,23 @@ bool TestDesktop::isViewable(xcb_window_t window)
 
 std::optional<xcb_window_t> TestDesktop::activeWindow()
 {
-    const auto active = cardinals(m_root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
-    if (!active || active->empty() || active->front() == XCB_WINDOW_NONE)
-        return std::nullopt;
-    return active->front();
+    xcb_window_t active = XCB_WINDOW_NONE;
+    xcb_ewmh_get_active_window_reply(&m_ewmh, xcb_ewmh_get_active_window(&m_ewmh, 0), &active, nullptr);
+    return active == XCB_WINDOW_NONE ? std::nullopt : std::optional(active);
 }
 
 void TestDesktop::activate(xcb_window_t window)
 {
     // As a pager asks, which the window manager does not second-guess.
-    sendToRoot(m_connection, m_root, window, atom("_NET_ACTIVE_WINDOW"), 2, XCB_CURRENT_TIME);
+    xcb_ewmh_request_change_active_window(&m_ewmh, 0, window, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME,
+                                          XCB_WINDOW_NONE);
     sync();
 }
 
 std::optional<xcb_keycode_t> TestDesktop::keycode(xcb_keysym_t keysym)
 {
-    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(m_keySymbols, keysym);
-    const std::optional<xcb_keycode_t> first =
-        codes && codes[0] != XCB_NO_SYMBOL ? std::optional<xcb_keycode_t>(codes[0]) : std::nullopt;
-    std::free(codes);
-    return first;
+    const auto codes = owned(xcb_key_symbols_get_keycode(m_keySymbols, keysym));
+    return codes && *codes != XCB_NO_SYMBOL ? std::optional(*codes) : std::nullopt;
 }
 
 bool TestDesktop::pressKey(xcb_keysym_t key, const QList<xcb_keysym_t> &modifiers)

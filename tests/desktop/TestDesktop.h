@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
 #include <xcb/xcb_keysyms.h>
 
 #include <functional>
@@ -139,7 +140,6 @@ private:
     // Returns once the window manager has handled every event the server sent it before the call: Openbox can
     // miss a drag whose motion reaches it together with the button press, for one.
     bool syncWindowManager();
-    std::optional<std::vector<uint32_t>> cardinals(xcb_window_t window, const char *property, xcb_atom_t type);
     bool isManaged(xcb_window_t client);
     bool isViewable(xcb_window_t window);
     void fakeInput(uint8_t type, uint8_t detail, bool settle, int x = 0, int y = 0);
@@ -151,6 +151,7 @@ private:
     QHash<QString, QString> m_overrides;
     QString m_displayName;
     xcb_connection_t *m_connection = nullptr; // the test's own, for assertions and input
+    xcb_ewmh_connection_t m_ewmh{};
     // Its own connection, so that waiting for the answer never swallows events the test waits for.
     xcb_connection_t *m_syncConnection = nullptr;
     xcb_window_t m_syncWindow = XCB_WINDOW_NONE;
