@@ -22,6 +22,9 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     m_hotKeys.onPress = [this](SnapAction action) { m_manager.perform(action); };
     m_hotKeys.installHandler();
+    m_gapFiller.onModifiedKey = [this](std::uint32_t key, std::uint32_t modifiers) {
+        return m_platform.hotKeys.deliverKeyPress(key, modifiers);
+    };
 
     m_screenFrames = currentScreenFrames();
     connect(&m_platform.displays, &Displays::changed, this, &AppDelegate::displaysChanged);

@@ -217,6 +217,9 @@ void GapFiller::ensurePicker()
     m_picker = new GapPickerPanel(m_platform.displays, m_platform.system);
     m_picker->onPick = [this](const WindowCandidate &candidate) { place(candidate); };
     m_picker->onDismiss = [this] { close(true, QStringLiteral("dismissed with esc")); };
+    m_picker->onModifiedKey = [this](std::uint32_t key, std::uint32_t modifiers) {
+        return onModifiedKey && onModifiedKey(key, modifiers);
+    };
     connect(m_picker, &GapPickerPanel::resignedKey, this, &GapFiller::pickerLostKeyboard);
 }
 

@@ -50,6 +50,9 @@ public:
     void start(const AXWindow &snapped, const Snap &snap) override;
     void start(const AXWindow &snapped, const QList<Gap> &gaps);
 
+    // Keys pressed with Control, Alt or Super while the picker holds the keyboard; true when taken.
+    std::function<bool(std::uint32_t nativeKey, std::uint32_t nativeModifiers)> onModifiedKey;
+
     // The session's windows, while it shows them.
     GapPickerPanel *picker() const { return m_picker; }
     HighlightWindow *highlight() const { return m_highlight; }

@@ -388,6 +388,11 @@ bool GapPickerPanel::event(QEvent *event)
 
 bool GapPickerPanel::handleKey(QKeyEvent *event)
 {
+    // The panel holds the whole keyboard, so the program's own shortcuts reach it instead of the
+    // hot keys; they go on to them first.
+    const bool modified = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (modified && onModifiedKey && onModifiedKey(event->nativeScanCode(), event->nativeModifiers()))
+        return true;
     const int n = int(m_cards.size());
     switch (keyCode(event->key())) {
     case returnKey:
@@ -419,7 +424,7 @@ bool GapPickerPanel::handleKey(QKeyEvent *event)
     default: break;
     }
     const QString text = event->text();
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier) || text.isEmpty())
+    if (modified || text.isEmpty())
         return false;
     bool isNumber = false;
     const int number = text.toInt(&isNumber);

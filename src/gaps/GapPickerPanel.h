@@ -32,6 +32,9 @@ public:
 
     std::function<void(const WindowCandidate &)> onPick;
     std::function<void()> onDismiss; // Escape with an empty filter
+    // A key pressed with Control, Alt or Super, as the windowing system reports it; true when it
+    // was taken.
+    std::function<bool(std::uint32_t nativeKey, std::uint32_t nativeModifiers)> onModifiedKey;
 
     void setCandidates(const QList<WindowCandidate> &candidates) { m_candidates = candidates; }
     void setThumbnails(const QHash<std::uint32_t, QImage> &thumbnails) { m_thumbnails = thumbnails; }

@@ -6,7 +6,6 @@
 #include <QThreadPool>
 
 #include <algorithm>
-#include <cmath>
 
 namespace panemaker::WindowList {
 
@@ -15,14 +14,6 @@ namespace {
 constexpr int hiddenRank = 30000;
 constexpr int minimizedRank = 20000;
 constexpr int offScreenRank = 10000;
-
-bool matches(const ServerWindow &record, const Windows::Details &window)
-{
-    const auto near = [](double a, double b) { return std::abs(a - b) < 1.0; };
-    return record.pid == window.window.pid && near(record.frame.x, window.frame->x)
-           && near(record.frame.y, window.frame->y) && near(record.frame.width, window.frame->width)
-           && near(record.frame.height, window.frame->height);
-}
 
 // Windows that are not meant to be placed: dialogs stay with their window while it is shown,
 // full-screen windows have a place of their own, and windows set aside elsewhere stay there.
@@ -49,13 +40,10 @@ QList<WindowCandidate> list(Sources sources, const QList<AXWindow> &exclude)
         for (const Windows::Details &window : sources.windows.details(app.windows)) {
             if (!isOffered(window, app.isHidden, exclude, setAside))
                 continue;
-            std::optional<ServerWindow> record;
-            if (window.frame) {
-                const auto found =
-                    std::ranges::find_if(onScreen, [&](const ServerWindow &r) { return matches(r, window); });
-                if (found != onScreen.end())
-                    record = *found;
-            }
+            // The window server knows windows by the ids the windows have here: windows of one
+            // application in the same place stay apart.
+            const auto found = std::ranges::find(onScreen, window.window.id, &ServerWindow::id);
+            const std::optional<ServerWindow> record = found != onScreen.end() ? std::optional(*found) : std::nullopt;
             const int rank = app.isHidden         ? hiddenRank
                              : window.isMinimized ? minimizedRank
                              : !record            ? offScreenRank

@@ -34,6 +34,9 @@ public:
     virtual Registration registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature,
                                         std::uint32_t number) = 0;
     virtual void unregisterHotKey(Handle handle) = 0;
+    // A key press that reached one of this program's own windows while it held the keyboard, as
+    // the windowing system reports it: delivered like a hot key press when it is one (true).
+    virtual bool deliverKeyPress(std::uint32_t nativeKey, std::uint32_t nativeModifiers) = 0;
 };
 
 } // namespace panemaker

@@ -52,8 +52,7 @@ public:
         bool isMinimized = false;
         bool canMinimize = true;
         bool isOnCurrentDesktop = true;
-        std::optional<Rect> frame; // as frame() reads it
-        QString title;             // empty when it has none
+        QString title; // empty when it has none
     };
 
     virtual ~Windows() = default;

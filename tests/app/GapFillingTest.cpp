@@ -59,9 +59,22 @@ class GapFillingTest : public QObject {
         xcb_disconnect(c);
         return found;
     }
+    // Someone holds the whole keyboard: the picker, once it is shown.
+    bool keyboardIsGrabbed()
+    {
+        xcb_connection_t *c = xcb_connect(qPrintable(m_desktop->displayName()), nullptr);
+        auto *reply = xcb_grab_keyboard_reply(
+            c, xcb_grab_keyboard(c, 0, m_desktop->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+            nullptr);
+        const bool grabbed = reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+        std::free(reply);
+        xcb_disconnect(c); // which ends a grab of our own
+        return grabbed;
+    }
     bool pickerShows(bool shown)
     {
-        return m_desktop->waitUntil([&] { return panemakerWindow(u"Fill the gap"_s).has_value() == shown; });
+        return m_desktop->waitUntil(
+            [&] { return panemakerWindow(u"Fill the gap"_s).has_value() == shown && keyboardIsGrabbed() == shown; });
     }
     bool type(const QString &text)
     {
@@ -149,13 +162,15 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("expected"); // height 0: the usable height
         QTest::newRow("minimized") << QStringList() << true << QRect(720, 0, 720, 0);
         QTest::newRow("900 wide at least: flush right")
-            << QStringList{u"w=900"_s, u"minw=900"_s} << false << QRect(540, 0, 900, 0);
+            << QStringList{u"w=900"_s, u"minw=900"_s} << false << QRect(538, 0, 902, 0); // with its border
     }
     void picksBringWindowsBackAndKeepTheirSize()
     {
         QFETCH(QStringList, options);
         QFETCH(bool, minimize);
         QFETCH(QRect, expected);
+        if (!options.isEmpty() && m_sessionName != u"openbox"_s)
+            QSKIP("Fluxbox and IceWM give a window the size asked for, whatever its minimum");
         const xcb_window_t other = open(u"other"_s, options);
         if (minimize)
             QVERIFY(m_desktop->run(u"xdotool"_s, {u"windowminimize"_s, QString::number(other)}));
@@ -195,7 +210,7 @@ private Q_SLOTS:
         }
         const QString closed = u"Gap picker closed: %1 ("_s.arg(reason);
         QVERIFY(m_desktop->waitUntil([&] { return !m_panemaker->lines().filter(closed).isEmpty(); }));
-        QVERIFY(pickerShows(false));
+        QVERIFY(pickerShows(how == u"snap"_s)); // for the gap the new snap leaves
         if (how == u"escape"_s)
             QVERIFY(isActive(snapped)); // nothing placed: the snapped window is not brought forward, but stays
     }

@@ -90,7 +90,7 @@ public:
     {
         QList<ServerWindow> listed;
         for (auto w = windows.cbegin(); w != windows.cend(); ++w) {
-            if (w->onServerList && !w->minimized)
+            if (w->onServerList && !w->minimized && w->frameReadable)
                 listed.append(ServerWindow{w.key(), w->pid, w->frame, w->order});
         }
         std::ranges::sort(listed, {}, &ServerWindow::order);
@@ -102,7 +102,7 @@ public:
         for (const AXWindow &w : list) {
             if (const auto window = windows.constFind(w.id); window != windows.cend())
                 found.append(Details{w, window->kind, window->fullScreen, window->minimized, window->canMinimize, true,
-                                     frame(w), window->title});
+                                     window->title});
         }
         return found;
     }

@@ -36,6 +36,7 @@ public:
         return {0, nextHandle++};
     }
     void unregisterHotKey(Handle handle) override { live.erase(handle); }
+    bool deliverKeyPress(std::uint32_t, std::uint32_t) override { return false; }
 
     QList<std::uint32_t> numbers() const
     {

@@ -98,9 +98,8 @@ private Q_SLOTS:
         add(12, 200, 6, u"moved off"_s).onServerList = false;
         add(13, 100, 7, u"unreadable"_s).frameReadable = false;
         add(14, 400, 0, u"hidden and minimised"_s).minimized = true;
-        desktop.windows[15] = desktop.windows[3]; // a copy of inbox 1.0 off: not its record
-        desktop.windows[15].frame.x += 1.0;
-        desktop.windows[15].onServerList = false;
+        desktop.windows[15] = desktop.windows[3]; // on inbox, as a second window of Mail
+        desktop.windows[15].order = 8;
         desktop.windows[15].title = u"inbox copy"_s;
 
         QStringList shown;
@@ -109,7 +108,7 @@ private Q_SLOTS:
             shown.append(u"%1 %2 %3 %4"_s.arg(c.title, c.appName, id).arg(int(c.state)));
         }
         QCOMPARE(shown, (QStringList{u"Editor Editor 4 0"_s, u"inbox Mail 3 0"_s, u"back Editor 2 0"_s,
-                                     u"unreadable Editor - 0"_s, u"moved off Mail - 0"_s, u"inbox copy Mail - 0"_s,
+                                     u"inbox copy Mail 15 0"_s, u"unreadable Editor - 0"_s, u"moved off Mail - 0"_s,
                                      u"find Editor - 1"_s, u"draft Mail - 1"_s, u"hidden and minimised Viewer - 2"_s}));
     }
 };

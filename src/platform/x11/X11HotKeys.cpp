@@ -162,15 +162,21 @@ void X11HotKeys::regrabAll()
 void X11HotKeys::handleKeyPress(const xcb_generic_event_t *event)
 {
     const auto *press = reinterpret_cast<const xcb_key_press_event_t *>(event);
+    deliverKeyPress(press->detail, press->state);
+}
+
+bool X11HotKeys::deliverKeyPress(std::uint32_t keycode, std::uint32_t state)
+{
     // Lit lock keys and other modifiers take no part in which hot key was pressed.
-    const std::uint16_t modifiers = xModifierMask(hotKeyModifiers(press->state));
+    const std::uint16_t modifiers = xModifierMask(hotKeyModifiers(std::uint16_t(state)));
     for (const auto &[handle, grab] : m_grabs) {
-        if (grab.keycode == press->detail && grab.modifiers == modifiers) {
+        if (grab.keycode == keycode && grab.modifiers == modifiers) {
             if (m_onPress)
                 m_onPress(grab.number);
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 } // namespace panemaker::x11

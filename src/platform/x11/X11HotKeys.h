@@ -25,6 +25,7 @@ public:
     Registration registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature,
                                 std::uint32_t number) override;
     void unregisterHotKey(Handle handle) override;
+    bool deliverKeyPress(std::uint32_t keycode, std::uint32_t state) override;
 
 private:
     struct Grab {

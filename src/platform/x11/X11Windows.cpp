@@ -337,20 +337,17 @@ QList<Windows::Details> X11Windows::details(const QList<AXWindow> &windows) cons
     std::vector<xcb_window_t> ids;
     for (const AXWindow &window : windows)
         ids.push_back(window.id);
-    const std::vector<WindowFacts> facts =
-        readWindowFacts(m_x, ids, WindowFacts::readGeometry | WindowFacts::readState | WindowFacts::readType
-                                      | WindowFacts::readTitle | WindowFacts::readActions);
-    const Spaces spaces = m_displays.spaces();
+    const std::vector<WindowFacts> facts = readWindowFacts(
+        m_x, ids, WindowFacts::readState | WindowFacts::readType | WindowFacts::readTitle | WindowFacts::readActions);
     QList<Details> details;
     for (std::size_t i = 0; i < facts.size(); ++i) {
         const WindowFacts &f = facts[i];
         if (!f.alive)
             continue;
-        const std::optional<QRect> visible = f.visibleFrame();
-        details.append(Details{
-            windows[qsizetype(i)], kindOf(f), f.hasState(e->_NET_WM_STATE_FULLSCREEN), f.hasState(e->_NET_WM_STATE_HIDDEN),
-            !f.allowedActions || contains(*f.allowedActions, e->_NET_WM_ACTION_MINIMIZE), isOnCurrentDesktop(f, desktop),
-            visible ? std::optional(spaces.topLeft(*visible)) : std::nullopt, f.title.value_or(QString())});
+        details.append(Details{windows[qsizetype(i)], kindOf(f), f.hasState(e->_NET_WM_STATE_FULLSCREEN),
+                               f.hasState(e->_NET_WM_STATE_HIDDEN),
+                               !f.allowedActions || contains(*f.allowedActions, e->_NET_WM_ACTION_MINIMIZE),
+                               isOnCurrentDesktop(f, desktop), f.title.value_or(QString())});
     }
     return details;
 }

@@ -251,7 +251,6 @@ private Q_SLOTS:
         QCOMPARE(snapshot->isFullScreen, options.contains(u"fullscreen"_s));
         QCOMPARE(details.isFullScreen, snapshot->isFullScreen);
         QCOMPARE(snapshot->frame, *m_windows->frame(window));
-        QCOMPARE(details.frame, snapshot->frame);
         QCOMPARE(details.isOnCurrentDesktop, then != u"move away");
         QCOMPARE(details.canMinimize, minimizable);
         if (then == u"minimize") {
