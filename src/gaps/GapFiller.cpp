@@ -54,7 +54,7 @@ void GapFiller::start(const AXWindow &snapped, const QList<Gap> &gaps)
     m_session = Session{snapped, gaps, gaps.size(), {}, {}, {}};
     showHighlight(gaps.first().frame);
     WindowList::candidates(
-        {m_platform.windows, m_platform.applications, m_platform.stageManager}, {snapped}, this,
+        {m_platform.windows, m_platform.applications, m_platform.stageManager}, {snapped}, m_listing, this,
         [this, generation](const QList<WindowCandidate> &candidates) { candidatesArrived(generation, candidates); });
 }
 

@@ -19,6 +19,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -89,6 +90,8 @@ private:
     int m_generation = 0;
     // Until then the picker takes the keyboard back whenever it loses it.
     QDeadlineTimer m_holdFocusUntil;
+    // Lists windows through the platform: done before the filler goes, and the platform with it.
+    QThreadPool m_listing;
 };
 
 } // namespace panemaker

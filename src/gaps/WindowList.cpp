@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QThreadPool>
 
 #include <algorithm>
 
@@ -63,11 +62,11 @@ QList<WindowCandidate> list(Sources sources, const QList<AXWindow> &exclude)
     return candidates;
 }
 
-void candidates(Sources sources, const QList<AXWindow> &exclude, QObject *context,
+void candidates(Sources sources, const QList<AXWindow> &exclude, QThreadPool &pool, QObject *context,
                 std::function<void(QList<WindowCandidate>)> completion)
 {
     // The context is looked at on the main thread only, where it may go.
-    QThreadPool::globalInstance()->start([sources, exclude, context = QPointer(context), completion] {
+    pool.start([sources, exclude, context = QPointer(context), completion] {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [context, completion, found = list(sources, exclude)] {

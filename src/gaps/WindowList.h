@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QThreadPool>
 
 #include <functional>
 
@@ -25,9 +26,9 @@ struct Sources {
 // window, so it runs off the main thread.
 QList<WindowCandidate> list(Sources sources, const QList<AXWindow> &exclude);
 
-// Lists on a worker thread and hands the result to `completion` on the main thread, later and
-// exactly once, unless `context` is gone by then.
-void candidates(Sources sources, const QList<AXWindow> &exclude, QObject *context,
+// Lists on a thread of `pool` and hands the result to `completion` on the main thread, later and
+// exactly once, unless `context` is gone by then. The sources must outlive the pool's work.
+void candidates(Sources sources, const QList<AXWindow> &exclude, QThreadPool &pool, QObject *context,
                 std::function<void(QList<WindowCandidate>)> completion);
 
 } // namespace panemaker::WindowList

@@ -1,5 +1,5 @@
-// AppDelegate's wiring over fakes: shortcuts follow the settings, presses snap, display
-// changes are noticed once.
+// AppDelegate's wiring over fakes: shortcuts follow the settings, presses snap and fill gaps,
+// display changes are noticed once and end a gap-filling session.
 #include "app/AppDelegate.h"
 #include "fake/FakeClickMonitor.h"
 #include "fake/FakeDesktop.h"
@@ -46,16 +46,20 @@ private Q_SLOTS:
         QCOMPARE(keys.live.size(), std::size_t(17));
 
         desktop.add(1, Rect{100, 100, 400, 300});
+        prefs.setAskToFillGap(true);
         keys.handler(2); // rightHalf
         QCOMPARE(desktop.windows[1].frame, (Rect{720, 0, 720, 900}));
+        QVERIFY(delegate.gapFiller().isSessionRunning());
 
         Q_EMIT displays.changed(); // the same frames
+        QVERIFY(delegate.gapFiller().isSessionRunning());
         displays.add(u"RIGHT"_s, Rect{1440, 0, 1920, 1080});
         Q_EMIT displays.changed();
         Q_EMIT displays.changed();
         QCOMPARE(log.events().filter(u"Displays changed"_s), QStringList{u"Displays changed: 2 now"_s});
+        QCOMPARE(log.events().filter(u"Gap picker closed"_s), QStringList{u"Gap picker closed: cancelled (0 previews)"_s});
     }
 };
 
-QTEST_GUILESS_MAIN(AppDelegateTest)
+QTEST_MAIN(AppDelegateTest)
 #include "AppDelegateTest.moc"

@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <xcb/composite.h>
 #include <xcb/xcb.h>
 
 using namespace panemaker;
@@ -223,6 +224,46 @@ private Q_SLOTS:
         QVERIFY(pickerShows(true));
         m_desktop->screenshot(m_sessionName + u"-picker-empty"_s);
         QVERIFY(m_panemaker->waitForLine(u"Gap picker closed: no other windows on this desktop (0 previews)"_s));
+    }
+
+    // Last: the compositor stays. The picker turns translucent and thumbnails come from the compositor's copies.
+    void withACompositor()
+    {
+        if (m_sessionName != u"openbox"_s)
+            QSKIP("the compositor is tried on one window manager");
+        m_desktop->startProcess(u"picom"_s, {u"--backend"_s, u"xrender"_s, u"--config"_s, u"/dev/null"_s});
+        xcb_connection_t *c = xcb_connect(qPrintable(m_desktop->displayName()), nullptr);
+        const xcb_atom_t selection = m_desktop->atom("_NET_WM_CM_S0");
+        QVERIFY(m_desktop->waitUntil([&] {
+            auto *owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+            const bool owned = owner && owner->owner != XCB_WINDOW_NONE;
+            std::free(owner);
+            return owned;
+        }));
+        // picom redirects the windows a moment after it owns the selection.
+        xcb_window_t frame = open(u"covered"_s);
+        for (xcb_window_t parent = frame; parent != m_desktop->root();) {
+            frame = parent;
+            auto *tree = xcb_query_tree_reply(c, xcb_query_tree(c, frame), nullptr);
+            parent = tree ? tree->parent : m_desktop->root();
+            std::free(tree);
+        }
+        QVERIFY(m_desktop->waitUntil([&] {
+            const xcb_pixmap_t pixmap = xcb_generate_id(c);
+            xcb_generic_error_t *error =
+                xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, frame, pixmap));
+            std::free(error);
+            if (!error)
+                xcb_free_pixmap(c, pixmap);
+            return !error;
+        }));
+        xcb_disconnect(c);
+        open(u"snapped"_s);
+        QVERIFY(m_panemaker->snap(SnapAction::rightHalf));
+        QVERIFY(pickerShows(true));
+        m_desktop->screenshot(u"picker-composited"_s);
+        QVERIFY(m_desktop->pressKey(escapeKey));
+        QVERIFY(m_panemaker->waitForLine(u"Gap picker closed: dismissed with esc (1 previews)"_s));
     }
 };
 
