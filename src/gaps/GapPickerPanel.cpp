@@ -208,6 +208,11 @@ void GapPickerPanel::setRegionText(const QString &text)
     m_region->setText(text);
 }
 
+QString GapPickerPanel::regionText() const
+{
+    return m_region->text();
+}
+
 void GapPickerPanel::present(const Rect &gap)
 {
     const QRectF frame = m_displays.nativeFrame(gap);

@@ -63,6 +63,7 @@ public:
     // The visible grid area: its width and the height shown without scrolling.
     QSize gridSize() const;
     QString emptyText() const; // empty while cards are shown
+    QString regionText() const;
     QString queryText() const; // what the query line shows
 
 Q_SIGNALS:

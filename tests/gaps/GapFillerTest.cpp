@@ -120,15 +120,18 @@ private Q_SLOTS:
     }
 
     // A minimised window is brought back; a window keeping its own size is aligned by the gap's outer edge.
+    // The picker says which of the gaps it fills.
     void picksArePlaced()
     {
         other(2).minimized = true;
         other(3).minimumSize = QSizeF(900, 0);
         snap(A::topLeft);
         QVERIFY(pickerShows(2));
+        QCOMPARE(m_filler->picker()->regionText(), u"Top Right  \u00B7  1 of 3"_s);
         QCOMPARE(m_filler->picker()->filtered().first().window, (AXWindow{3, 200})); // minimised ones come last
         QTest::keyClick(m_filler->picker(), Qt::Key_Return);
         QCOMPARE(m_desktop.windows[3].frame, (Rect{540, 0, 900, 450}));
+        QCOMPARE(m_filler->picker()->regionText(), u"Bottom Left  \u00B7  2 of 3"_s);
         QTest::keyClick(m_filler->picker(), Qt::Key_Return);
         QCOMPARE(m_desktop.windows[2].frame, (Rect{0, 450, 720, 450}));
         QVERIFY(!m_desktop.windows[2].minimized);
