@@ -2,7 +2,6 @@
 // leave the panels free, and the default shortcuts cut the active window's frame from them, on both monitors,
 // with and without space between windows.
 #include "desktop/TestDesktop.h"
-#include "platform/x11/X11Displays.h"
 #include "support/PanemakerProcess.h"
 #include "support/Printing.h"
 
@@ -50,22 +49,6 @@ private Q_SLOTS:
     {
         m_client->destroy(u"w%1"_s.arg(m_opened));
         QVERIFY2(!m_panemaker->hasDied(), "Panemaker died");
-    }
-
-    // What each session's panels leave of LEFT and RIGHT (bottom-left space), as measured on Debian 12.
-    void usableAreasLeaveThePanelsFree()
-    {
-        static const Rect areas[][2] = {{{0, 0, 1440, 900}, {1440, -180, 1920, 1080}},   // openbox
-                                        {{0, 30, 1440, 870}, {1440, -150, 1920, 1050}},  // tint2 on both
-                                        {{0, 20, 1440, 880}, {1440, -180, 1920, 1080}},  // fluxbox's toolbar
-                                        {{0, 26, 1440, 874}, {1440, -180, 1920, 1080}}}; // icewm's taskbar
-        QString error;
-        const auto x = x11::XConnection::open(m_desktop->displayName().toLocal8Bit(), &error);
-        QVERIFY2(x, qPrintable(error));
-        const QList<Screen> screens = x11::X11Displays(*x).screens();
-        QCOMPARE(screens.size(), 2);
-        QCOMPARE(screens[0].visibleFrame, areas[int(m_session)][0]);
-        QCOMPARE(screens[1].visibleFrame, areas[int(m_session)][1]);
     }
 
     // Worked out by hand on the panel-free areas: LEFT is 1440 wide and 900, 870, 880 or 874 high, RIGHT 1920 by

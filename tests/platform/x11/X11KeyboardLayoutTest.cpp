@@ -80,14 +80,10 @@ private Q_SLOTS:
     // Mod2, Mod3 or Mod5), mouse buttons and bits that are no modifier fall away.
     void modifiersMapBothWays()
     {
-        using Mask = std::uint16_t;
-        QCOMPARE(xModifierMask(0xffffffff),
-                 Mask(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT));
-        QCOMPARE(hotKeyModifiers(0xffff), 0x1B00u);
         for (std::uint32_t modifier : {0x100u, 0x200u, 0x800u, 0x1000u})
             QCOMPARE(hotKeyModifiers(xModifierMask(modifier)), modifier);
-        QCOMPARE(xModifierMask(0x0100), Mask(XCB_MOD_MASK_4));
-        QCOMPARE(xModifierMask(0x0800), Mask(XCB_MOD_MASK_1));
+        QCOMPARE(xModifierMask(0x0300), std::uint16_t(XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT));
+        QCOMPARE(hotKeyModifiers(0xffff), 0x1B00u);
     }
 
     // Each layout's first row differs from what the previous layout typed, so a keymap that

@@ -8,7 +8,6 @@
 #include "support/Printing.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -83,19 +82,12 @@ private Q_SLOTS:
         QVERIFY(m_desktop->waitUntil([&] { return m_desktop->clientList().isEmpty(); }));
     }
 
-    void displaysAreTheMonitorsPrimaryFirstAndFollowThem()
+    void displaysAreTheMonitorsPrimaryFirst()
     {
         const QList<Screen> screens = m_displays->screens();
         QCOMPARE(screens, (QList<Screen>{{u"LEFT"_s, wholeLeft, {}}, {u"RIGHT"_s, wholeRight, {}}})); // name and frame
         m_desktop->movePointer(2000, 100);
         QCOMPARE(m_displays->mouseLocation(), QPointF(2000, 800));
-
-        QSignalSpy changed(m_displays.get(), &Displays::changed);
-        QVERIFY(m_desktop->unplugRightMonitor());
-        QVERIFY(m_desktop->waitUntil([&] { return changed.count() > 0; }));
-        QCOMPARE(m_displays->screens().size(), 1);
-        QVERIFY(m_desktop->plugInRightMonitor());
-        QVERIFY(m_desktop->waitUntil([&] { return m_displays->screens().size() == 2; }));
     }
 
     // Frames are read as Openbox draws them less a client-side shadow, before and after a move.
