@@ -111,6 +111,15 @@ int main(int argc, char **argv)
     report(
         "WindowList::list() (the gap picker's candidates)", [&] { WindowList::list(sources, snapped); },
         "[target <= 5 ms]");
+    // Every request takes the next sequence number of the connection: the difference counts the list's requests.
+    const auto sequence = [&] {
+        const xcb_get_input_focus_cookie_t cookie = xcb_get_input_focus(x->xcb());
+        std::free(xcb_get_input_focus_reply(x->xcb(), cookie, nullptr));
+        return cookie.sequence;
+    };
+    const unsigned before = sequence();
+    WindowList::list(sources, snapped);
+    std::printf("%-56s %u X requests\n", "WindowList::list() asks", sequence() - before - 1);
     QProcess wmctrl;
     wmctrl.setProcessEnvironment(desktop.environment());
     report("wmctrl -lpG, run as a process, for comparison", [&] {
