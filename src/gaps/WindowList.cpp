@@ -2,6 +2,7 @@
 #include "gaps/WindowList.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QPointer>
 
 #include <algorithm>
@@ -32,13 +33,23 @@ QList<WindowCandidate> list(Sources sources, const QList<AXWindow> &exclude)
 {
     const QList<ServerWindow> onScreen = sources.windows.serverWindows();
     const QSet<std::uint32_t> setAside = sources.stageManager.stripEntryWindowIDs();
+    QList<Application> applications = sources.applications.runningApplications();
+    applications.removeIf([](const Application &app) { return !app.isRegular; });
+    // Every window in one go: asking application by application waits for the answers once each.
+    QList<AXWindow> windows;
+    for (const Application &app : std::as_const(applications))
+        windows.append(app.windows);
+    QHash<std::uint32_t, Windows::Details> details;
+    for (const Windows::Details &window : sources.windows.details(windows))
+        details.insert(window.window.id, window);
+
     QList<std::pair<int, WindowCandidate>> ranked;
-    for (const Application &app : sources.applications.runningApplications()) {
-        if (!app.isRegular)
-            continue;
-        for (const Windows::Details &window : sources.windows.details(app.windows)) {
-            if (!isOffered(window, app.isHidden, exclude, setAside))
+    for (const Application &app : std::as_const(applications)) {
+        for (const AXWindow &listed : app.windows) {
+            const auto read = details.constFind(listed.id);
+            if (read == details.cend() || !isOffered(*read, app.isHidden, exclude, setAside))
                 continue;
+            const Windows::Details &window = *read;
             // The window server knows windows by the ids the windows have here: windows of one
             // application in the same place stay apart.
             const auto found = std::ranges::find(onScreen, window.window.id, &ServerWindow::id);

@@ -3,9 +3,26 @@
 
 #include "platform/x11/WindowFacts.h"
 
+#include <QGuiApplication>
+#include <QWindow>
+
 #include <xcb/randr.h>
 
+#include <algorithm>
+
 namespace panemaker::x11 {
+
+namespace {
+
+bool isOwnWindow(xcb_window_t window)
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return false;
+    const QWindowList own = QGuiApplication::allWindows();
+    return std::ranges::any_of(own, [window](const QWindow *w) { return w->handle() && w->winId() == window; });
+}
+
+} // namespace
 
 X11Displays::X11Displays(XConnection &x, QObject *parent) : Displays(parent), m_x(x)
 {
@@ -24,6 +41,16 @@ X11Displays::X11Displays(XConnection &x, QObject *parent) : Displays(parent), m_
 
 void X11Displays::handleEvent(const xcb_generic_event_t *event)
 {
+    // This program's own windows (the picker, the highlight) come and go with every gap filled
+    // and reserve nothing; the window is at the same place in every event that names one.
+    // A window of ours is known while Qt has it, and remembered until it is destroyed.
+    const xcb_window_t window = reinterpret_cast<const xcb_map_notify_event_t *>(event)->window;
+    if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY && m_ownWindows.remove(window))
+        return;
+    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY && isOwnWindow(window)) {
+        m_ownWindows.insert(window);
+        return;
+    }
     const xcb_ewmh_connection_t *ewmh = m_x.ewmh();
     switch (event->response_type & 0x7f) {
     case XCB_PROPERTY_NOTIFY: {
@@ -53,7 +80,18 @@ void X11Displays::handleEvent(const xcb_generic_event_t *event)
             m_snapshot.reset();
         return;
     }
-    default: invalidate(); // a window appeared or went away: it may have been a panel
+    case XCB_UNMAP_NOTIFY:
+    case XCB_DESTROY_NOTIFY: {
+        // Only a window whose struts were read takes them away; window managers create and drop
+        // windows of their own all the time.
+        QMutexLocker lock(&m_mutex);
+        if (m_snapshot
+            && (m_snapshot->reservations.strutWindows.contains(window)
+                || m_snapshot->reservations.strutTopLevels.contains(window)))
+            m_snapshot.reset();
+        return;
+    }
+    default: invalidate(); // a window appeared: it may be a panel
     }
 }
 

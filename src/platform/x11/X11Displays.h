@@ -7,6 +7,7 @@
 #include "platform/x11/XConnection.h"
 
 #include <QMutex>
+#include <QSet>
 
 #include <optional>
 
@@ -42,6 +43,7 @@ private:
     void handleEvent(const xcb_generic_event_t *event);
 
     XConnection &m_x;
+    QSet<xcb_window_t> m_ownWindows; // this program's, seen so far and not yet destroyed
     mutable QMutex m_mutex;
     mutable std::optional<Snapshot> m_snapshot;
 };
