@@ -165,6 +165,7 @@ private Q_SLOTS:
         QVERIFY(m_desktop->pressKey(returnKey));
         expected.setHeight(m_height);
         QVERIFY(m_panemaker->landsAt(other, expected));
+        QVERIFY(m_desktop->isViewable(other));
     }
 
     void closesWithItsReason_data()

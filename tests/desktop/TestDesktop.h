@@ -111,6 +111,7 @@ public:
     std::optional<QRect> outerFrame(xcb_window_t client);
     QList<xcb_window_t> clientList();
     std::optional<xcb_window_t> activeWindow();
+    bool isViewable(xcb_window_t window);
     void activate(xcb_window_t window);
 
     // XTEST input; each call returns once the server and the window manager have processed it.
@@ -141,7 +142,6 @@ private:
     // miss a drag whose motion reaches it together with the button press, for one.
     bool syncWindowManager();
     bool isManaged(xcb_window_t client);
-    bool isViewable(xcb_window_t window);
     void fakeInput(uint8_t type, uint8_t detail, bool settle, int x = 0, int y = 0);
     void sync();
 

@@ -40,6 +40,9 @@ private Q_SLOTS:
             << gaps(A::topLeft, {8, 33, 708, 426}, unreadable, 8)
             << u"topRight Top Right (724, 33, 708, 426), bottomLeft Bottom Left (8, 467, 708, 425), "
                "bottomRight Bottom Right (724, 467, 708, 425)"_s;
+        QTest::newRow("the centre third leaves both sides")
+            << gaps(A::centerThird, {480, 25, 480, 875}, unreadable, 0)
+            << u"firstThird Left Third (0, 25, 480, 875), lastThird Right Third (960, 25, 480, 875)"_s;
         QTest::newRow("portrait thirds are rows")
             << gaps(A::firstThird, {10, 10, 1060, 617}, unreadable, 10, {0, 0, 1080, 1895})
             << u"lastTwoThirds Bottom Two Thirds (10, 637, 1060, 1248)"_s;
