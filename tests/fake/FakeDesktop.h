@@ -25,7 +25,7 @@ public:
         Kind kind = Kind::standard;
         bool minimized = false;
         bool canMinimize = true;
-        QString title;
+        QString title{};
         int order = 0; // in the window server's front-to-back list
     };
 
