@@ -85,7 +85,19 @@ public:
         return exists ? std::optional(AXWindow{*focused, windows[*focused].pid}) : std::nullopt;
     }
     void minimize(const AXWindow &w) override { windows[w.id].minimized = true; }
-    std::optional<AXWindow> windowAt(QPointF) const override { return std::nullopt; }
+    // The front-most window holding the point.
+    std::optional<AXWindow> windowAt(QPointF point) const override
+    {
+        std::optional<AXWindow> found;
+        int order = 0;
+        for (auto w = windows.cbegin(); w != windows.cend(); ++w) {
+            if (!w->minimized && w->frame.contains(point) && (!found || w->order < order)) {
+                found = AXWindow{w.key(), w->pid};
+                order = w->order;
+            }
+        }
+        return found;
+    }
     QList<ServerWindow> serverWindows() const override
     {
         QList<ServerWindow> listed;

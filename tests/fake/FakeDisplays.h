@@ -14,7 +14,8 @@ public:
 
     QList<Screen> screens() const override { return list; }
     std::optional<Screen> mainScreen() const override { return main || list.isEmpty() ? main : list.first(); }
-    QPointF mouseLocation() const override { return {}; }
+    QPointF pointer; // bottom-left space
+    QPointF mouseLocation() const override { return pointer; }
     QRect nativeFrame(const Rect &r) const override { return QRectF(r.x, r.y, r.width, r.height).toRect(); }
 
     // Adds a display whose visible frame is its whole frame.
