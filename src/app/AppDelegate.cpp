@@ -14,7 +14,8 @@ AppDelegate::AppDelegate(Preferences &prefs, Platform platform, QString bundlePa
                   [&prefs] { return prefs.showPreviews(); }),
       m_manager(WindowManager::Platform{platform.windows, platform.displays, platform.usableArea, platform.applications,
                                         platform.system},
-                prefs, &m_gapFiller)
+                prefs, &m_gapFiller),
+      m_dragSnapper(DragSnapper::Platform{platform.windows, platform.displays, platform.system, platform.mouse})
 {
 }
 
@@ -25,6 +26,16 @@ void AppDelegate::applicationDidFinishLaunching()
     m_gapFiller.onModifiedKey = [this](std::uint32_t key, std::uint32_t modifiers) {
         return m_platform.hotKeys.deliverKeyPress(key, modifiers);
     };
+
+    m_dragSnapper.previewFrame = [this](SnapAction action, const Screen &screen) {
+        return m_manager.previewFrame(action, screen);
+    };
+    m_dragSnapper.onSnap = [this](const AXWindow &window, SnapAction action, const Screen &screen) {
+        m_manager.perform(action, window, screen);
+    };
+    m_dragSnapper.showPreview = [this](const std::optional<Rect> &frame) { showDragPreview(frame); };
+    observe(&m_prefs, &Preferences::dragToSnap, &Preferences::dragToSnapChanged, this,
+            [this](bool enabled) { m_dragSnapper.setEnabled(enabled); });
 
     m_screenFrames = currentScreenFrames();
     connect(&m_platform.displays, &Displays::changed, this, &AppDelegate::displaysChanged);
@@ -59,6 +70,21 @@ void AppDelegate::displaysChanged()
     Log::info(QStringLiteral("Displays changed: %1 now").arg(frames.size()));
     if (m_gapFiller.isSessionRunning())
         m_gapFiller.close(false, QStringLiteral("cancelled"));
+    m_dragSnapper.reset();
+}
+
+void AppDelegate::showDragPreview(const std::optional<Rect> &frame)
+{
+    if (!frame) {
+        if (m_dragPreview) {
+            m_dragPreview->hide();
+            m_dragPreview->deleteLater();
+        }
+        return;
+    }
+    if (!m_dragPreview)
+        m_dragPreview = new HighlightWindow(m_platform.displays, m_platform.system.isCompositing());
+    m_dragPreview->showAt(*frame);
 }
 
 } // namespace panemaker

@@ -4,12 +4,15 @@
 #include "core/UsableArea.h"
 #include "core/WindowManager.h"
 #include "gaps/GapFiller.h"
+#include "gaps/HighlightWindow.h"
+#include "input/DragSnapper.h"
 #include "input/HotKeyCenter.h"
 #include "input/Preferences.h"
 #include "platform/HotKeys.h"
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 namespace panemaker {
@@ -28,9 +31,11 @@ public:
         const StageManager &stageManager;
         WindowThumbnails &thumbnails;
         ClickMonitor &clicks;
+        MouseMonitor &mouse;
     };
 
     AppDelegate(Preferences &prefs, Platform platform, QString bundlePath, QObject *parent = nullptr);
+    ~AppDelegate() override { delete m_dragPreview; }
 
     // Connects hot keys to the window manager, registers the shortcuts and follows changes
     // of the shortcuts and the displays.
@@ -40,10 +45,12 @@ public:
 
     WindowManager &manager() { return m_manager; }
     GapFiller &gapFiller() { return m_gapFiller; }
+    DragSnapper &dragSnapper() { return m_dragSnapper; }
     HotKeyCenter &hotKeys() { return m_hotKeys; }
 
 private:
     void displaysChanged();
+    void showDragPreview(const std::optional<Rect> &frame);
     QList<Rect> currentScreenFrames() const;
 
     Preferences &m_prefs;
@@ -52,6 +59,8 @@ private:
     HotKeyCenter m_hotKeys;
     GapFiller m_gapFiller;
     WindowManager m_manager;
+    DragSnapper m_dragSnapper;
+    QPointer<HighlightWindow> m_dragPreview;
     QList<Rect> m_screenFrames;
 };
 

@@ -4,9 +4,9 @@
 #include "app/SingleInstance.h"
 #include "platform/Log.h"
 #include "platform/x11/X11Applications.h"
-#include "platform/x11/X11ClickMonitor.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11MouseMonitor.h"
 #include "platform/x11/X11StageManager.h"
 #include "platform/x11/X11System.h"
 #include "platform/x11/X11Thumbnails.h"
@@ -17,8 +17,8 @@
 #include <QSocketNotifier>
 
 #include <csignal>
-#include <malloc.h>
 #include <cstdio>
+#include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -77,12 +77,12 @@ int run(QApplication &app, x11::XConnection &x)
     x11::X11System system(x);
     x11::X11HotKeys hotKeys(x);
     x11::X11Thumbnails thumbnails(x);
-    x11::X11ClickMonitor clicks({});
+    x11::X11MouseMonitor mouse({});
 
     const QString bundle = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).canonicalPath();
     AppDelegate delegate(Preferences::shared(),
                          AppDelegate::Platform{windows, displays, usableArea, applications, system, hotKeys,
-                                               stageManager, thumbnails, clicks},
+                                               stageManager, thumbnails, mouse, mouse},
                          bundle);
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, &AppDelegate::reopen);
     quitOnTerminationSignals(app);

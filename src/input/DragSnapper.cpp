@@ -29,11 +29,6 @@ DragSnapper::DragSnapper(Platform platform, QObject *parent) : QObject(parent), 
     connect(&m_pendingTimer, &QTimer::timeout, this, &DragSnapper::pendingFired);
 }
 
-DragSnapper::~DragSnapper()
-{
-    setEnabled(false);
-}
-
 void DragSnapper::setEnabled(bool enabled)
 {
     if (enabled == m_enabled)

@@ -55,7 +55,6 @@ public:
     using Phase = std::variant<Pressed, Watching, Moving, Idle, Ignoring>;
 
     explicit DragSnapper(Platform platform, QObject *parent = nullptr);
-    ~DragSnapper() override;
 
     // Performs the snap of a window released in a zone.
     std::function<void(const AXWindow &, SnapAction, const Screen &)> onSnap;

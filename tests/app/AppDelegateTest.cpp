@@ -5,6 +5,7 @@
 #include "fake/FakeDesktop.h"
 #include "fake/FakeDisplays.h"
 #include "fake/FakeHotKeys.h"
+#include "fake/FakeMouseMonitor.h"
 #include "fake/FakeStageManager.h"
 #include "fake/FakeThumbnails.h"
 #include "support/LogCapture.h"
@@ -33,9 +34,11 @@ private Q_SLOTS:
         FakeHotKeys keys;
         FakeThumbnails thumbnails;
         FakeClickMonitor clicks;
+        FakeMouseMonitor mouse;
         LogCapture log;
         AppDelegate delegate(
-            prefs, AppDelegate::Platform{desktop, displays, usable, desktop, desktop, keys, stage, thumbnails, clicks},
+            prefs,
+            AppDelegate::Platform{desktop, displays, usable, desktop, desktop, keys, stage, thumbnails, clicks, mouse},
             u"/opt/panemaker"_s);
         delegate.applicationDidFinishLaunching();
         QCOMPARE(log.events(),
@@ -57,7 +60,8 @@ private Q_SLOTS:
         Q_EMIT displays.changed();
         Q_EMIT displays.changed();
         QCOMPARE(log.events().filter(u"Displays changed"_s), QStringList{u"Displays changed: 2 now"_s});
-        QCOMPARE(log.events().filter(u"Gap picker closed"_s), QStringList{u"Gap picker closed: cancelled (0 previews)"_s});
+        QCOMPARE(log.events().filter(u"Gap picker closed"_s),
+                 QStringList{u"Gap picker closed: cancelled (0 previews)"_s});
     }
 };
 

@@ -3,7 +3,6 @@
 #include "desktop/TestDesktop.h"
 #include "support/PanemakerProcess.h"
 
-#include <QProcess>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -35,21 +34,6 @@ class GapFillingTest : public QObject {
                                         + options);
     }
 
-    // The frame of the window with this title while it is on screen, as xdotool finds it.
-    std::optional<QRect> shownWindow(const QString &title)
-    {
-        QProcess xdotool;
-        xdotool.setProcessEnvironment(m_desktop->environment());
-        xdotool.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u'^' + title + u'$',
-                                     u"getwindowgeometry"_s, u"--shell"_s});
-        xdotool.waitForFinished();
-        QHash<QString, int> values; // X=, Y=, WIDTH=, HEIGHT=
-        for (const QString &line : QString::fromUtf8(xdotool.readAllStandardOutput()).split(u'\n'))
-            values.insert(line.section(u'=', 0, 0), line.section(u'=', 1).toInt());
-        if (!values.contains(u"WIDTH"_s))
-            return std::nullopt;
-        return QRect(values[u"X"_s], values[u"Y"_s], values[u"WIDTH"_s], values[u"HEIGHT"_s]);
-    }
     // Someone holds the whole keyboard: the picker, once it is shown.
     bool keyboardIsGrabbed()
     {
@@ -64,8 +48,9 @@ class GapFillingTest : public QObject {
     }
     bool pickerShows(bool shown)
     {
-        return m_desktop->waitUntil(
-            [&] { return shownWindow(u"Fill the gap"_s).has_value() == shown && keyboardIsGrabbed() == shown; });
+        return m_desktop->waitUntil([&] {
+            return m_desktop->shownWindow(u"Fill the gap"_s).has_value() == shown && keyboardIsGrabbed() == shown;
+        });
     }
     bool isActive(xcb_window_t window)
     {
@@ -88,7 +73,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        if (shownWindow(u"Fill the gap"_s))
+        if (m_desktop->shownWindow(u"Fill the gap"_s))
             m_desktop->pressKey(escapeKey);
         for (const QString &name : std::exchange(m_opened, {}))
             m_client->destroy(name);
@@ -105,7 +90,7 @@ private Q_SLOTS:
         QVERIFY(m_panemaker->snap(SnapAction::leftHalf));
         QVERIFY(m_panemaker->waitForLine(u"Gap picker: 2 candidate windows"_s));
         QVERIFY(pickerShows(true));
-        const QPointF centre = QRectF(*shownWindow(u"Fill the gap"_s)).center();
+        const QPointF centre = QRectF(*m_desktop->shownWindow(u"Fill the gap"_s)).center();
         QVERIFY2(qAbs(centre.x() - 1080) <= 1 && qAbs(centre.y() - m_height / 2.0) <= 1,
                  qPrintable(u"centred at %1, %2"_s.arg(centre.x()).arg(centre.y())));
         QVERIFY(isActive(snapped));

@@ -437,6 +437,26 @@ bool TestDesktop::isViewable(xcb_window_t window)
     return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
+std::optional<QRect> TestDesktop::shownWindow(const QString &title)
+{
+    const auto tree = owned(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
+    for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()); ++i) {
+        const xcb_window_t window = xcb_query_tree_children(tree.get())[i];
+        const auto name = owned(xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 256), nullptr));
+        if (!name || !isViewable(window)
+            || QByteArray(static_cast<const char *>(xcb_get_property_value(name.get())),
+                          xcb_get_property_value_length(name.get()))
+                   != title.toUtf8())
+            continue;
+        const auto geometry =
+            owned(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+        if (geometry)
+            return QRect(geometry->x, geometry->y, geometry->width, geometry->height);
+    }
+    return std::nullopt;
+}
+
 std::optional<xcb_window_t> TestDesktop::activeWindow()
 {
     xcb_window_t active = XCB_WINDOW_NONE;

@@ -111,6 +111,9 @@ public:
     std::optional<QRect> outerFrame(xcb_window_t client);
     QList<xcb_window_t> clientList();
     std::optional<xcb_window_t> activeWindow();
+    // The frame of a window of the root with this WM_NAME while it is viewable, such as one of
+    // Panemaker's own.
+    std::optional<QRect> shownWindow(const QString &title);
     bool isViewable(xcb_window_t window);
     void activate(xcb_window_t window);
 

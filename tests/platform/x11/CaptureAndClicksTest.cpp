@@ -1,6 +1,6 @@
 // Window thumbnails and the click monitor on a real X server, with and without a compositor.
 #include "desktop/TestDesktop.h"
-#include "platform/x11/X11ClickMonitor.h"
+#include "platform/x11/X11MouseMonitor.h"
 #include "platform/x11/X11Thumbnails.h"
 
 #include <QDir>
@@ -157,7 +157,7 @@ private Q_SLOTS:
         open(u"x=1500 y=100 w=400 h=300"_s);
         openOwn(QRect(200, 200, 300, 200), 0x3366cc, true);
         m_desktop->movePointer(onOwnWindow ? 350 : 1700, 300);
-        X11ClickMonitor monitor(m_desktop->displayName().toLocal8Bit());
+        X11MouseMonitor monitor(m_desktop->displayName().toLocal8Bit());
         int ended = 0, clicks = 0;
         monitor.monitorClicks([&] { ++ended; }).reset();
         click(1); // no event loop runs before the next subscription: a press selected now would wait for it

@@ -1,5 +1,5 @@
 // Global button presses from XInput 2 raw events on the root window.
-#include "platform/x11/X11ClickMonitor.h"
+#include "platform/x11/X11MouseMonitor.h"
 
 #include "platform/x11/Properties.h"
 #include "platform/x11/XConnection.h"
@@ -15,24 +15,31 @@
 
 namespace panemaker::x11 {
 
-class X11ClickMonitor::ClickSubscription final : public ClickMonitor::Subscription {
+namespace {
+
+constexpr int pointerCheckMs = 16;
+
+} // namespace
+
+// A subscription of either kind: it ends by leaving the monitor's list.
+template <typename Base> class X11MouseMonitor::Held final : public Base::Subscription {
 public:
-    ClickSubscription(X11ClickMonitor &monitor, int id) : m_monitor(&monitor), m_id(id) {}
-    ~ClickSubscription() override
+    Held(X11MouseMonitor &monitor, int id) : m_monitor(&monitor), m_id(id) {}
+    ~Held() override
     {
         if (!m_monitor)
             return;
         m_monitor->m_subscribers.erase(m_id);
-        if (m_monitor->m_subscribers.empty())
-            m_monitor->selectRawPresses(false);
+        m_monitor->m_leftSubscribers.erase(m_id);
+        m_monitor->selectRawEvents();
     }
 
 private:
-    QPointer<X11ClickMonitor> m_monitor;
+    QPointer<X11MouseMonitor> m_monitor;
     int m_id;
 };
 
-X11ClickMonitor::X11ClickMonitor(const QByteArray &displayName)
+X11MouseMonitor::X11MouseMonitor(const QByteArray &displayName)
 {
     int screenNumber = 0;
     m_connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
@@ -56,46 +63,73 @@ X11ClickMonitor::X11ClickMonitor(const QByteArray &displayName)
         m_pidAtom = atom->atom;
     m_inputOpcode = input->major_opcode;
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &X11ClickMonitor::readEvents);
+    connect(m_notifier, &QSocketNotifier::activated, this, &X11MouseMonitor::readEvents);
+    m_pointerTimer.setInterval(pointerCheckMs);
+    connect(&m_pointerTimer, &QTimer::timeout, this, &X11MouseMonitor::checkPointer);
 }
 
-X11ClickMonitor::~X11ClickMonitor()
+X11MouseMonitor::~X11MouseMonitor()
 {
     delete m_notifier;
     xcb_disconnect(m_connection);
 }
 
-std::unique_ptr<ClickMonitor::Subscription> X11ClickMonitor::monitorClicks(std::function<void()> onClick)
+std::unique_ptr<ClickMonitor::Subscription> X11MouseMonitor::monitorClicks(std::function<void()> onClick)
 {
-    if (m_subscribers.empty())
-        selectRawPresses(true);
     const int id = m_nextSubscriber++;
     m_subscribers.emplace(id, std::move(onClick));
-    return std::make_unique<ClickSubscription>(*this, id);
+    selectRawEvents();
+    return std::make_unique<Held<ClickMonitor>>(*this, id);
 }
 
-void X11ClickMonitor::selectRawPresses(bool wanted)
+std::unique_ptr<MouseMonitor::Subscription> X11MouseMonitor::monitorLeftButton(std::function<void(Event)> onEvent)
 {
+    const int id = m_nextSubscriber++;
+    m_leftSubscribers.emplace(id, std::move(onEvent));
+    selectRawEvents();
+    return std::make_unique<Held<MouseMonitor>>(*this, id);
+}
+
+void X11MouseMonitor::selectRawEvents()
+{
+    if (m_leftSubscribers.empty() && m_leftDown)
+        leftButton(false);
     if (!m_inputOpcode)
         return;
+    std::uint32_t wanted = 0;
+    if (!m_subscribers.empty() || !m_leftSubscribers.empty())
+        wanted |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
+    if (!m_leftSubscribers.empty())
+        wanted |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
+    if (m_leftDown)
+        wanted |= XCB_INPUT_XI_EVENT_MASK_RAW_MOTION;
     struct {
         xcb_input_event_mask_t head;
         std::uint32_t mask;
-    } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, wanted ? std::uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS) : 0u};
+    } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, wanted};
     // Waited for, so that a press right after subscribing counts: the server applies requests of
     // different connections in no fixed order.
     std::free(xcb_request_check(m_connection, xcb_input_xi_select_events_checked(m_connection, m_root, 1, &mask.head)));
 }
 
-void X11ClickMonitor::readEvents()
+void X11MouseMonitor::readEvents()
 {
     while (const XReply<xcb_generic_event_t> event{xcb_poll_for_event(m_connection)}) {
         // Errors here (a window gone while the pointer was read) are ordinary; only presses count.
         if ((event->response_type & 0x7f) != XCB_GE_GENERIC)
             continue;
         const auto *raw = reinterpret_cast<const xcb_input_raw_button_press_event_t *>(event.get());
-        if (raw->extension != m_inputOpcode || raw->event_type != XCB_INPUT_RAW_BUTTON_PRESS
-            || (raw->detail != 1 && raw->detail != 3) || m_subscribers.empty() || pointerIsOverOwnWindow())
+        if (raw->extension != m_inputOpcode)
+            continue;
+        if (raw->event_type == XCB_INPUT_RAW_MOTION) {
+            checkPointer();
+            continue;
+        }
+        if (raw->detail == 1 && !m_leftSubscribers.empty()
+            && (raw->event_type == XCB_INPUT_RAW_BUTTON_PRESS || raw->event_type == XCB_INPUT_RAW_BUTTON_RELEASE))
+            leftButton(raw->event_type == XCB_INPUT_RAW_BUTTON_PRESS);
+        if (raw->event_type != XCB_INPUT_RAW_BUTTON_PRESS || (raw->detail != 1 && raw->detail != 3)
+            || m_subscribers.empty() || pointerIsOverOwnWindow())
             continue;
         // A callback may end its own subscription or others: call only those still there.
         std::vector<int> ids;
@@ -112,7 +146,54 @@ void X11ClickMonitor::readEvents()
         m_notifier->setEnabled(false);
 }
 
-bool X11ClickMonitor::pointerIsOverOwnWindow() const
+void X11MouseMonitor::leftButton(bool down)
+{
+    m_leftDown = down;
+    if (down) {
+        const auto pointer = waitReply(m_connection, xcb_query_pointer_reply, xcb_query_pointer(m_connection, m_root));
+        m_lastPointer = pointer ? QPoint(pointer->root_x, pointer->root_y) : QPoint();
+        m_pointerTimer.start();
+    } else {
+        m_pointerTimer.stop();
+    }
+    selectRawEvents();
+    deliver(down ? Event::leftDown : Event::leftUp);
+}
+
+void X11MouseMonitor::checkPointer()
+{
+    if (!m_leftDown)
+        return;
+    const auto pointer = waitReply(m_connection, xcb_query_pointer_reply, xcb_query_pointer(m_connection, m_root));
+    if (!pointer)
+        return;
+    // A release this monitor missed ends the drag all the same.
+    if (!(pointer->mask & XCB_BUTTON_MASK_1)) {
+        leftButton(false);
+        return;
+    }
+    const QPoint now(pointer->root_x, pointer->root_y);
+    if (now == m_lastPointer)
+        return;
+    m_lastPointer = now;
+    deliver(Event::leftDragged);
+}
+
+void X11MouseMonitor::deliver(Event event)
+{
+    // A callback may end its own subscription or others: call only those still there.
+    std::vector<int> ids;
+    for (const auto &entry : m_leftSubscribers)
+        ids.push_back(entry.first);
+    for (const int id : ids) {
+        if (const auto found = m_leftSubscribers.find(id); found != m_leftSubscribers.end()) {
+            const std::function<void(Event)> onEvent = found->second;
+            onEvent(event);
+        }
+    }
+}
+
+bool X11MouseMonitor::pointerIsOverOwnWindow() const
 {
     const auto ownPid = std::uint32_t(::getpid());
     xcb_window_t window = m_root;
