@@ -4,6 +4,7 @@
 // with Escape.
 //
 //   gaps-bench [--rounds N] [SESSION]     (openbox by default)
+#include "Resident.h"
 #include "desktop/TestDesktop.h"
 #include "support/PanemakerProcess.h"
 
@@ -33,17 +34,6 @@ constexpr xcb_keysym_t controlKey = 0xffe3, altKey = 0xffe9, leftKey = 0xff51, e
 {
     std::fprintf(stderr, "gaps-bench: %s\n", qPrintable(why));
     std::exit(1);
-}
-
-qint64 residentKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    fail(QStringLiteral("cannot read VmRSS from ") + status.fileName());
 }
 
 // The window's WM_NAME, as the picker sets it before it maps the window.

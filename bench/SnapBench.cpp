@@ -5,6 +5,7 @@
 // Escape after the move's time is taken.
 //
 //   snap-bench [--program PATH] [--moves N] [--fill] [SESSION ...]     (sessions: openbox fluxbox by default)
+#include "Resident.h"
 #include "desktop/TestDesktop.h"
 
 #include <QCoreApplication>
@@ -84,17 +85,6 @@ void pause(const Watch &w)
     while (nextConfigure(w.c, deadline)) {
     }
     QCoreApplication::processEvents();
-}
-
-qint64 residentKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    fail(QStringLiteral("cannot read VmRSS from ") + status.fileName());
 }
 
 struct Timing {
