@@ -89,37 +89,6 @@ private Q_SLOTS:
         QVERIFY(m_panemaker->landsAt(window, dragged));
     }
 
-    // Dragged by its title bar: the preview shows the half of the edge it reaches, the release snaps there.
-    void aWindowDraggedToAnEdgeSnapsThere_data()
-    {
-        QTest::addColumn<QPoint>("edge");
-        QTest::addColumn<QRect>("expected");
-        QTest::newRow("left edge: left half") << QPoint(0, 450) << QRect(0, 0, 720, 900);
-        QTest::newRow("bottom middle: centre third") << QPoint(700, 899) << QRect(480, 0, 480, 900);
-        QTest::newRow("top left corner: top left quarter") << QPoint(10, 0) << QRect(0, 0, 720, 450);
-    }
-    void aWindowDraggedToAnEdgeSnapsThere()
-    {
-        QFETCH(QPoint, edge);
-        QFETCH(QRect, expected);
-        QVERIFY(startPanemaker());
-        const xcb_window_t window = openActive();
-        QVERIFY(m_panemaker->snap(SnapAction::rightHalf));
-        QVERIFY(m_panemaker->landsAt(window, {720, 0, 720, 900}));
-        for (const QPoint &p : {QPoint(1000, 8), QPoint(1005, 12), QPoint(600, 300), edge}) {
-            m_desktop->movePointer(p.x(), p.y());
-            if (p == QPoint(1000, 8))
-                m_desktop->pressButton();
-            QTest::qWait(40); // the pointer is read once a frame while the button is down
-        }
-        QVERIFY(m_desktop->waitUntil([&] {
-            return m_desktop->shownWindow(u"Panemaker highlight"_s) == expected.marginsRemoved(QMargins(6, 6, 6, 6));
-        }));
-        m_desktop->releaseButton();
-        QVERIFY(m_panemaker->landsAt(window, expected));
-        QVERIFY(!m_desktop->shownWindow(u"Panemaker highlight"_s));
-    }
-
     void windowsThatKeepOrDelayTheirSizeEndFlushRight_data()
     {
         QTest::addColumn<QStringList>("options");

@@ -273,7 +273,7 @@ void TestDesktop::startWindowManager()
     // rest of its configuration next to the keys at its first start.
     QStringList configs;
     if (m_session == Session::fluxbox)
-        configs = {u"fluxbox-keys"_s, u"fluxbox-overlay"_s};
+        configs = {u"fluxbox-init"_s, u"fluxbox-keys"_s, u"fluxbox-overlay"_s};
     else if (m_session == Session::icewm)
         configs = {u"icewm-preferences"_s};
     for (const QString &config : configs) {

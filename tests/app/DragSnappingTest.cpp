@@ -1,0 +1,140 @@
+// Dragging windows by their title bars on the window manager PANEMAKER_TEST_SESSION names (openbox when unset):
+// the preview shows where a window will land, the release snaps it there.
+#include "desktop/TestDesktop.h"
+#include "support/PanemakerProcess.h"
+
+#include <QTest>
+
+using namespace panemaker;
+using namespace Qt::StringLiterals;
+
+class DragSnappingTest : public QObject {
+    Q_OBJECT
+
+    QString m_sessionName;
+    std::unique_ptr<TestDesktop> m_desktop;
+    std::unique_ptr<PanemakerProcess> m_panemaker;
+    TestClient *m_client = nullptr;
+    QStringList m_opened;
+    int m_height = 900; // of LEFT's usable area
+
+    xcb_window_t open(const QString &title)
+    {
+        m_opened.append(u"w%1"_s.arg(m_opened.size() + 1));
+        return m_client->openActive(m_opened.last(),
+                                    {u"title="_s + title, u"x=600"_s, u"y=300"_s, u"w=400"_s, u"h=300"_s});
+    }
+    // Presses at `from` (a point of the window's frame: its title bar unless told otherwise) and moves the
+    // pointer through the points, apart as far in time as a quick hand; the last one is held `restMs` more.
+    void drag(QPoint from, const QList<QPoint> &path, int restMs = 0)
+    {
+        m_desktop->movePointer(from.x(), from.y());
+        m_desktop->pressButton();
+        for (const QPoint &p : path) {
+            m_desktop->movePointer(p.x(), p.y());
+            QTest::qWait(30); // the pointer is read once a frame while the button is down
+        }
+        QTest::qWait(restMs);
+    }
+    QPoint titleBar(xcb_window_t window)
+    {
+        const QRect frame = *m_desktop->outerFrame(window);
+        return {frame.center().x(), frame.y() + m_desktop->frameExtents(window)->top() / 2};
+    }
+    std::optional<QRect> preview() { return m_desktop->shownWindow(u"Panemaker highlight"_s); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_sessionName = qEnvironmentVariable("PANEMAKER_TEST_SESSION", u"openbox"_s);
+        const std::optional<TestDesktop::Session> session = TestDesktop::sessionNamed(m_sessionName);
+        QVERIFY2(session, qPrintable(u"no test session "_s + m_sessionName));
+        m_height = QHash<QString, int>{{u"fluxbox"_s, 880}, {u"icewm"_s, 874}}.value(m_sessionName, 900);
+        m_desktop = std::make_unique<TestDesktop>(*session);
+        m_client = m_desktop->startWithClient();
+        m_panemaker = std::make_unique<PanemakerProcess>(*m_desktop);
+        QVERIFY(m_panemaker->start({u"askToFillGap=false"_s}));
+    }
+
+    void cleanup()
+    {
+        m_desktop->releaseButton();
+        for (const QString &name : std::exchange(m_opened, {}))
+            m_client->destroy(name);
+        QVERIFY2(!m_panemaker->hasDied(), "Panemaker died");
+    }
+
+    // Points in root coordinates: LEFT is 1440 × 900 at 0,0, RIGHT 1920 × 1080 to its right.
+    void edgesAndCornersSnap_data()
+    {
+        QTest::addColumn<QPoint>("edge");
+        QTest::addColumn<int>("restMs");
+        QTest::addColumn<QRect>("expected"); // height 0: LEFT's usable height; half of it with a y of -1
+        QTest::newRow("left edge: left half") << QPoint(0, 450) << 0 << QRect(0, 0, 720, 0);
+        QTest::newRow("top: maximize") << QPoint(700, 0) << 0 << QRect(0, 0, 1440, 0);
+        QTest::newRow("bottom middle: centre third") << QPoint(700, 899) << 0 << QRect(480, 0, 480, 0);
+        QTest::newRow("top right corner: its quarter") << QPoint(1430, 0) << 0 << QRect(720, 0, 720, -1);
+        QTest::newRow("a rest at the edge RIGHT shares: LEFT's right half")
+            << QPoint(1439, 450) << 400 << QRect(720, 0, 720, 0);
+    }
+    void edgesAndCornersSnap()
+    {
+        QFETCH(QPoint, edge);
+        QFETCH(int, restMs);
+        QFETCH(QRect, expected);
+        if (expected.height() <= 0)
+            expected.setHeight(expected.height() == 0 ? m_height : m_height / 2);
+        const xcb_window_t window = open(u"dragged"_s);
+        drag(titleBar(window), {titleBar(window) + QPoint(5, 5), QPoint(700, 400), edge}, restMs);
+        QVERIFY(m_desktop->waitUntil([&] { return preview() == expected.marginsRemoved(QMargins(6, 6, 6, 6)); }));
+        if (edge == QPoint(0, 450))
+            m_desktop->screenshot(m_sessionName + u"-drag-preview"_s);
+        m_desktop->releaseButton();
+        QVERIFY(m_panemaker->landsAt(window, expected));
+        QVERIFY(!preview());
+    }
+
+    // Passing the shared edge, dragging inside a window or resizing it, or with drag snapping off: no snap.
+    void otherDragsDoNotSnap_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("across to RIGHT without a rest") << u"across"_s;
+        QTest::newRow("resized by its frame's corner") << u"resize"_s;
+        QTest::newRow("drag snapping off") << u"off"_s;
+    }
+    void otherDragsDoNotSnap()
+    {
+        QFETCH(QString, how);
+        if (how == u"resize"_s && m_sessionName != u"openbox"_s)
+            QSKIP("the frame corners resize on Openbox");
+        if (how == u"off"_s)
+            QVERIFY(m_panemaker->start({u"askToFillGap=false"_s, u"dragToSnap=false"_s}));
+        const xcb_window_t window = open(u"dragged"_s);
+        const QRect frame = *m_desktop->outerFrame(window);
+        const qsizetype logged = m_panemaker->lines().size();
+        const QPoint from = how == u"resize"_s ? frame.bottomRight() : titleBar(window);
+        const QPoint end = how == u"across"_s ? QPoint(1700, 450) : QPoint(0, 450);
+        drag(from, {from + QPoint(5, 5), QPoint(700, 400), QPoint(1439, 450), end});
+        m_desktop->releaseButton();
+        QTest::qWait(200);
+        QVERIFY(m_panemaker->lines().mid(logged).filter(u"Drag released"_s).isEmpty());
+        QVERIFY(*m_desktop->outerFrame(window) != QRect(0, 0, 720, m_height));
+        if (how == u"off"_s)
+            QVERIFY(m_panemaker->start({u"askToFillGap=false"_s}));
+    }
+
+    // Last: the picker stays on for what follows.
+    void aDragSnapAsksWhichWindowFillsTheGap()
+    {
+        QVERIFY(m_panemaker->start({u"askToFillGap=true"_s}));
+        open(u"other"_s);
+        const xcb_window_t window = open(u"dragged"_s);
+        drag(titleBar(window), {titleBar(window) + QPoint(5, 5), QPoint(700, 400), QPoint(0, 450)});
+        m_desktop->releaseButton();
+        QVERIFY(m_panemaker->waitForLine(u"Gap picker: 1 candidate windows"_s));
+        QVERIFY(m_desktop->waitUntil([&] { return m_desktop->shownWindow(u"Fill the gap"_s).has_value(); }));
+    }
+};
+
+QTEST_GUILESS_MAIN(DragSnappingTest)
+#include "DragSnappingTest.moc"
