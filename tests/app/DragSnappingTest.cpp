@@ -11,12 +11,10 @@ using namespace Qt::StringLiterals;
 class DragSnappingTest : public QObject {
     Q_OBJECT
 
-    QString m_sessionName;
     std::unique_ptr<TestDesktop> m_desktop;
     std::unique_ptr<PanemakerProcess> m_panemaker;
     TestClient *m_client = nullptr;
     QStringList m_opened;
-    int m_height = 900; // of LEFT's usable area
 
     xcb_window_t open(const QString &title)
     {
@@ -46,11 +44,7 @@ class DragSnappingTest : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        m_sessionName = qEnvironmentVariable("PANEMAKER_TEST_SESSION", u"openbox"_s);
-        const std::optional<TestDesktop::Session> session = TestDesktop::sessionNamed(m_sessionName);
-        QVERIFY2(session, qPrintable(u"no test session "_s + m_sessionName));
-        m_height = QHash<QString, int>{{u"fluxbox"_s, 880}, {u"icewm"_s, 874}}.value(m_sessionName, 900);
-        m_desktop = std::make_unique<TestDesktop>(*session);
+        m_desktop = std::make_unique<TestDesktop>(TestDesktop::sessionUnderTest());
         m_client = m_desktop->startWithClient();
         m_panemaker = std::make_unique<PanemakerProcess>(*m_desktop);
         QVERIFY(m_panemaker->start({u"askToFillGap=false"_s}));
@@ -83,12 +77,12 @@ private Q_SLOTS:
         QFETCH(int, restMs);
         QFETCH(QRect, expected);
         if (expected.height() <= 0)
-            expected.setHeight(expected.height() == 0 ? m_height : m_height / 2);
+            expected.setHeight(m_desktop->leftUsableHeight() / (expected.height() == 0 ? 1 : 2));
         const xcb_window_t window = open(u"dragged"_s);
         drag(titleBar(window), {titleBar(window) + QPoint(5, 5), QPoint(700, 400), edge}, restMs);
         QVERIFY(m_desktop->waitUntil([&] { return preview() == expected.marginsRemoved(QMargins(6, 6, 6, 6)); }));
         if (edge == QPoint(0, 450))
-            m_desktop->screenshot(m_sessionName + u"-drag-preview"_s);
+            m_desktop->screenshot(m_desktop->sessionName() + u"-drag-preview"_s);
         m_desktop->releaseButton();
         QVERIFY(m_panemaker->landsAt(window, expected));
         QVERIFY(!preview());
@@ -105,7 +99,7 @@ private Q_SLOTS:
     void otherDragsDoNotSnap()
     {
         QFETCH(QString, how);
-        if (how == u"resize"_s && m_sessionName != u"openbox"_s)
+        if (how == u"resize"_s && m_desktop->sessionName() != u"openbox"_s)
             QSKIP("the frame corners resize on Openbox");
         if (how == u"off"_s)
             QVERIFY(m_panemaker->start({u"askToFillGap=false"_s, u"dragToSnap=false"_s}));
@@ -118,7 +112,7 @@ private Q_SLOTS:
         m_desktop->releaseButton();
         QTest::qWait(200);
         QVERIFY(m_panemaker->lines().mid(logged).filter(u"Drag released"_s).isEmpty());
-        QVERIFY(*m_desktop->outerFrame(window) != QRect(0, 0, 720, m_height));
+        QVERIFY(*m_desktop->outerFrame(window) != QRect(0, 0, 720, m_desktop->leftUsableHeight()));
         if (how == u"off"_s)
             QVERIFY(m_panemaker->start({u"askToFillGap=false"_s}));
     }

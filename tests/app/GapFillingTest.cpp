@@ -19,12 +19,10 @@ constexpr xcb_keysym_t returnKey = 0xff0d, escapeKey = 0xff1b;
 class GapFillingTest : public QObject {
     Q_OBJECT
 
-    QString m_sessionName;
     std::unique_ptr<TestDesktop> m_desktop;
     std::unique_ptr<PanemakerProcess> m_panemaker;
     TestClient *m_client = nullptr;
     QStringList m_opened;
-    int m_height = 900; // of LEFT's usable area: the panel-free part of 900
 
     xcb_window_t open(const QString &title, const QStringList &options = {})
     {
@@ -61,11 +59,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         qputenv("PANEMAKER_FATAL_X_ERRORS", "1");
-        m_sessionName = qEnvironmentVariable("PANEMAKER_TEST_SESSION", u"openbox"_s);
-        const std::optional<TestDesktop::Session> session = TestDesktop::sessionNamed(m_sessionName);
-        QVERIFY2(session, qPrintable(u"no test session "_s + m_sessionName));
-        m_height = QHash<QString, int>{{u"fluxbox"_s, 880}, {u"icewm"_s, 874}}.value(m_sessionName, 900);
-        m_desktop = std::make_unique<TestDesktop>(*session);
+        m_desktop = std::make_unique<TestDesktop>(TestDesktop::sessionUnderTest());
         m_client = m_desktop->startWithClient();
         m_panemaker = std::make_unique<PanemakerProcess>(*m_desktop);
         QVERIFY(m_panemaker->start({u"askToFillGap=true"_s}));
@@ -91,15 +85,15 @@ private Q_SLOTS:
         QVERIFY(m_panemaker->waitForLine(u"Gap picker: 2 candidate windows"_s));
         QVERIFY(pickerShows(true));
         const QPointF centre = QRectF(*m_desktop->shownWindow(u"Fill the gap"_s)).center();
-        QVERIFY2(qAbs(centre.x() - 1080) <= 1 && qAbs(centre.y() - m_height / 2.0) <= 1,
+        QVERIFY2(qAbs(centre.x() - 1080) <= 1 && qAbs(centre.y() - m_desktop->leftUsableHeight() / 2.0) <= 1,
                  qPrintable(u"centred at %1, %2"_s.arg(centre.x()).arg(centre.y())));
         QVERIFY(isActive(snapped));
-        m_desktop->screenshot(m_sessionName + u"-picker"_s);
+        m_desktop->screenshot(m_desktop->sessionName() + u"-picker"_s);
         for (const char key : {'b', 'e', 't'})
             QVERIFY(m_desktop->pressKey(xcb_keysym_t(key)));
-        m_desktop->screenshot(m_sessionName + u"-picker-filtered"_s);
+        m_desktop->screenshot(m_desktop->sessionName() + u"-picker-filtered"_s);
         QVERIFY(m_desktop->pressKey(returnKey));
-        QVERIFY(m_panemaker->landsAt(beta, {720, 0, 720, m_height}));
+        QVERIFY(m_panemaker->landsAt(beta, {720, 0, 720, m_desktop->leftUsableHeight()}));
         QVERIFY(m_panemaker->waitForLine(u"Gap picker closed: all gaps filled (2 previews)"_s));
         QVERIFY(isActive(snapped));
     }
@@ -112,10 +106,10 @@ private Q_SLOTS:
         QVERIFY(m_panemaker->snap(SnapAction::topLeft));
         QVERIFY(m_panemaker->waitForLine(u"Gap picker: 3 candidate windows"_s));
         QVERIFY(pickerShows(true));
-        const int half = m_height / 2;
+        const int height = m_desktop->leftUsableHeight(), half = height / 2;
         const std::pair<xcb_window_t, QRect> expected[] = {{front, {720, 0, 720, half}},
-                                                           {middle, {0, half, 720, m_height - half}},
-                                                           {back, {720, half, 720, m_height - half}}};
+                                                           {middle, {0, half, 720, height - half}},
+                                                           {back, {720, half, 720, height - half}}};
         for (const auto &[window, frame] : expected) {
             QVERIFY(m_desktop->pressKey(returnKey));
             QVERIFY(m_panemaker->landsAt(window, frame));
@@ -138,7 +132,7 @@ private Q_SLOTS:
         QFETCH(QStringList, options);
         QFETCH(bool, minimize);
         QFETCH(QRect, expected);
-        if (!options.isEmpty() && m_sessionName != u"openbox"_s)
+        if (!options.isEmpty() && m_desktop->sessionName() != u"openbox"_s)
             QSKIP("Fluxbox and IceWM give a window the size asked for, whatever its minimum");
         const xcb_window_t other = open(u"other"_s, options);
         if (minimize)
@@ -148,7 +142,7 @@ private Q_SLOTS:
         QVERIFY(m_panemaker->waitForLine(u"Gap picker: 1 candidate windows"_s));
         QVERIFY(pickerShows(true));
         QVERIFY(m_desktop->pressKey(returnKey));
-        expected.setHeight(m_height);
+        expected.setHeight(m_desktop->leftUsableHeight());
         QVERIFY(m_panemaker->landsAt(other, expected));
         QVERIFY(m_desktop->isViewable(other));
     }
@@ -191,14 +185,14 @@ private Q_SLOTS:
         QVERIFY(m_panemaker->snap(SnapAction::rightHalf));
         QVERIFY(m_panemaker->waitForLine(u"Gap picker: 0 candidate windows"_s));
         QVERIFY(pickerShows(true));
-        m_desktop->screenshot(m_sessionName + u"-picker-empty"_s);
+        m_desktop->screenshot(m_desktop->sessionName() + u"-picker-empty"_s);
         QVERIFY(m_panemaker->waitForLine(u"Gap picker closed: no other windows on this desktop (0 previews)"_s));
     }
 
     // Last: the compositor stays. The picker turns translucent and thumbnails come from the compositor's copies.
     void withACompositor()
     {
-        if (m_sessionName != u"openbox"_s)
+        if (m_desktop->sessionName() != u"openbox"_s)
             QSKIP("the compositor is tried on one window manager");
         m_desktop->startProcess(u"picom"_s, {u"--backend"_s, u"xrender"_s, u"--config"_s, u"/dev/null"_s});
         xcb_connection_t *c = xcb_connect(qPrintable(m_desktop->displayName()), nullptr);

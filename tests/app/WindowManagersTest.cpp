@@ -24,8 +24,7 @@ using Frames = std::array<std::array<int, 4>, 4>;
 class WindowManagersTest : public QObject {
     Q_OBJECT
 
-    TestDesktop::Session m_session = TestDesktop::Session::openbox;
-    QString m_sessionName;
+    const TestDesktop::Session m_session = TestDesktop::sessionUnderTest();
     std::unique_ptr<TestDesktop> m_desktop;
     std::unique_ptr<PanemakerProcess> m_panemaker;
     std::optional<int> m_runningGap;
@@ -36,10 +35,6 @@ private Q_SLOTS:
     void initTestCase()
     {
         qputenv("PANEMAKER_FATAL_X_ERRORS", "1");
-        m_sessionName = qEnvironmentVariable("PANEMAKER_TEST_SESSION", u"openbox"_s);
-        const std::optional<TestDesktop::Session> session = TestDesktop::sessionNamed(m_sessionName);
-        QVERIFY2(session, qPrintable(u"no test session "_s + m_sessionName));
-        m_session = *session;
         m_desktop = std::make_unique<TestDesktop>(m_session);
         m_client = m_desktop->startWithClient();
         m_panemaker = std::make_unique<PanemakerProcess>(*m_desktop);
@@ -113,7 +108,7 @@ private Q_SLOTS:
             QVERIFY(m_panemaker->snap(action));
         const bool landed = m_panemaker->landsAt(window, expected);
         if (presses.last() == SnapAction::maximize && gap)
-            QVERIFY(m_desktop->screenshot(u"%1-maximized-beside-the-panels"_s.arg(m_sessionName)));
+            QVERIFY(m_desktop->screenshot(u"%1-maximized-beside-the-panels"_s.arg(m_desktop->sessionName())));
         QVERIFY(landed);
     }
 };

@@ -16,6 +16,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -26,6 +27,9 @@ namespace panemaker {
 namespace {
 
 constexpr int startTimeoutMs = 10000;
+
+// The sessions' names, in the order of TestDesktop::Session.
+const QStringList sessionNames{u"openbox"_s, u"openbox-tint2"_s, u"fluxbox"_s, u"icewm"_s};
 
 // The xrandr --setmonitor arguments of each monitor, left to right. Naming the real output ("screen" in Xvfb) in
 // the first removes the automatic whole-screen monitor.
@@ -103,8 +107,28 @@ qint64 TestClient::pid() const
 
 std::optional<TestDesktop::Session> TestDesktop::sessionNamed(const QString &name)
 {
-    const qsizetype index = QStringList{u"openbox"_s, u"openbox-tint2"_s, u"fluxbox"_s, u"icewm"_s}.indexOf(name);
+    const qsizetype index = sessionNames.indexOf(name);
     return index < 0 ? std::nullopt : std::optional(Session(index));
+}
+
+TestDesktop::Session TestDesktop::sessionUnderTest()
+{
+    const QString name = qEnvironmentVariable("PANEMAKER_TEST_SESSION", u"openbox"_s);
+    const std::optional<Session> session = sessionNamed(name);
+    if (!session)
+        qFatal("no test session %s", qPrintable(name));
+    return *session;
+}
+
+QString TestDesktop::sessionName() const
+{
+    return sessionNames[int(m_session)];
+}
+
+int TestDesktop::leftUsableHeight() const
+{
+    // tint2's bar and Fluxbox's and IceWM's own, measured on Debian 12.
+    return std::array{900, 870, 880, 874}[std::size_t(m_session)];
 }
 
 TestDesktop::TestDesktop(Session session, int monitors) : m_session(session), m_monitors(monitors)

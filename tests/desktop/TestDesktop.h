@@ -63,6 +63,8 @@ public:
     };
     // "openbox", "openbox-tint2", "fluxbox" or "icewm".
     static std::optional<Session> sessionNamed(const QString &name);
+    // The one PANEMAKER_TEST_SESSION names, openbox when unset; an unknown name ends the test program.
+    static Session sessionUnderTest();
 
     // Monitors, left to right: LEFT (primary, 1440×900 at 0,0), RIGHT (1920×1080 at 1440,0) and, on a desktop
     // of three, THIRD (1280×1024 at 3360,0).
@@ -84,6 +86,10 @@ public:
     }
 
     QString displayName() const { return m_displayName; }
+    Session session() const { return m_session; }
+    QString sessionName() const;
+    // What the session's panels leave of LEFT's 900 rows.
+    int leftUsableHeight() const;
     // DISPLAY, HOME and XDG directories private to this desktop, an X11 session type.
     QProcessEnvironment environment() const;
     // Sets a variable for the processes started from now on, until the overrides are cleared.
