@@ -336,6 +336,8 @@ void GapPickerPanel::rebuildGrid()
     m_scroll->setFixedSize(gridWidth + (scrolls ? scrollBarWidth : 0),
                            visibleRows * WindowCard::height + (visibleRows - 1) * 10 + 8);
     m_gridRow->setContentsMargins(10, 0, scrolls ? 10 - scrollBarWidth : 10, 0);
+    // Decided here, not by the scroll area, which may look while the grid and it are half resized.
+    m_scroll->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     m_empty->setGeometry(0, 0, gridWidth, m_scroll->height());
 }
 
