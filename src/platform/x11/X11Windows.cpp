@@ -176,13 +176,20 @@ std::optional<WindowFacts> X11Windows::settle(xcb_window_t window, WindowFacts f
                                               Request request) const
 {
     const QDeadlineTimer deadline(requestWait);
+    const QSize sizeBefore = facts.client->size();
     bool changed = false;
+    // A busy window manager may show the move well before the resize: a window that has moved
+    // but kept its old size is given the whole bound to take the new one.
+    const auto movedOnly = [&] {
+        return wanted.position && wanted.size && facts.client->topLeft() == *wanted.position
+               && facts.client->size() == sizeBefore && sizeBefore != *wanted.size;
+    };
     // Bounded even while other windows keep the events coming.
     while (!deadline.hasExpired()) {
         auto wait = milliseconds(deadline.remainingTime());
         if (changed && wanted.isShownBy(facts))
             wait = std::min(wait, keptTime);
-        else if (changed ? request == Request::first : request == Request::second)
+        else if (changed ? request == Request::first && !movedOnly() : request == Request::second)
             wait = std::min(wait, settleTime);
         if (!m_x.awaitEvent(wait, [&](const xcb_generic_event_t *event) { return mayShowPlacement(window, event); }))
             return facts;
