@@ -3,6 +3,7 @@
 #include "desktop/TestDesktop.h"
 #include "support/PanemakerProcess.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 using namespace panemaker;
@@ -15,6 +16,7 @@ class DragSnappingTest : public QObject {
     std::unique_ptr<PanemakerProcess> m_panemaker;
     TestClient *m_client = nullptr;
     QStringList m_opened;
+    QElapsedTimer m_sinceRelease;
 
     xcb_window_t open(const QString &title)
     {
@@ -26,6 +28,8 @@ class DragSnappingTest : public QObject {
     // pointer through the points, apart as far in time as a quick hand; the last one is held `restMs` more.
     void drag(QPoint from, const QList<QPoint> &path, int restMs = 0)
     {
+        // Two presses closer than this are a double click, which rolls a window up in some window managers.
+        QTest::qWait(std::max(0, 400 - int(m_sinceRelease.elapsed())));
         m_desktop->movePointer(from.x(), from.y());
         m_desktop->pressButton();
         for (const QPoint &p : path) {
@@ -33,6 +37,11 @@ class DragSnappingTest : public QObject {
             QTest::qWait(30); // the pointer is read once a frame while the button is down
         }
         QTest::qWait(restMs);
+    }
+    void release()
+    {
+        m_desktop->releaseButton();
+        m_sinceRelease.start();
     }
     QPoint titleBar(xcb_window_t window)
     {
@@ -48,11 +57,12 @@ private Q_SLOTS:
         m_client = m_desktop->startWithClient();
         m_panemaker = std::make_unique<PanemakerProcess>(*m_desktop);
         QVERIFY(m_panemaker->start({u"askToFillGap=false"_s}));
+        m_sinceRelease.start();
     }
 
     void cleanup()
     {
-        m_desktop->releaseButton();
+        release();
         for (const QString &name : std::exchange(m_opened, {}))
             m_client->destroy(name);
         QVERIFY2(!m_panemaker->hasDied(), "Panemaker died");
@@ -83,7 +93,7 @@ private Q_SLOTS:
         QVERIFY(m_desktop->waitUntil([&] { return preview() == expected.marginsRemoved(QMargins(6, 6, 6, 6)); }));
         if (edge == QPoint(0, 450))
             m_desktop->screenshot(m_desktop->sessionName() + u"-drag-preview"_s);
-        m_desktop->releaseButton();
+        release();
         QVERIFY(m_panemaker->landsAt(window, expected));
         QVERIFY(!preview());
     }
@@ -109,7 +119,7 @@ private Q_SLOTS:
         const QPoint from = how == u"resize"_s ? frame.bottomRight() : titleBar(window);
         const QPoint end = how == u"across"_s ? QPoint(1700, 450) : QPoint(0, 450);
         drag(from, {from + QPoint(5, 5), QPoint(700, 400), QPoint(1439, 450), end});
-        m_desktop->releaseButton();
+        release();
         QTest::qWait(200);
         QVERIFY(m_panemaker->lines().mid(logged).filter(u"Drag released"_s).isEmpty());
         QVERIFY(*m_desktop->outerFrame(window) != QRect(0, 0, 720, m_desktop->leftUsableHeight()));
@@ -124,7 +134,7 @@ private Q_SLOTS:
         open(u"other"_s);
         const xcb_window_t window = open(u"dragged"_s);
         drag(titleBar(window), {titleBar(window) + QPoint(5, 5), QPoint(700, 400), QPoint(0, 450)});
-        m_desktop->releaseButton();
+        release();
         QVERIFY(m_panemaker->waitForLine(u"Gap picker: 1 candidate windows"_s));
         QVERIFY(m_desktop->waitUntil([&] { return m_desktop->shownWindow(u"Fill the gap"_s).has_value(); }));
     }

@@ -89,24 +89,30 @@ private Q_SLOTS:
         QVERIFY(m_panemaker->landsAt(window, dragged));
     }
 
-    void windowsThatKeepOrDelayTheirSizeEndFlushRight_data()
+    void windowsThatKeepDelayOrHideTheirSizeEndFlushRight_data()
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<bool>("keepsItsWidth");
-        QTest::newRow("a minimum width") << QStringList{u"w=900"_s, u"minw=900"_s} << true;
-        QTest::newRow("a size taken 50 ms late") << QStringList{u"w=500"_s, u"late=1"_s} << false;
+        QTest::addColumn<bool>("shaded");
+        QTest::newRow("a minimum width") << QStringList{u"w=900"_s, u"minw=900"_s} << true << false;
+        QTest::newRow("a size taken 50 ms late") << QStringList{u"w=500"_s, u"late=1"_s} << false << false;
+        QTest::newRow("shaded to its title bar") << QStringList{u"w=500"_s} << false << true;
     }
-    void windowsThatKeepOrDelayTheirSizeEndFlushRight()
+    void windowsThatKeepDelayOrHideTheirSizeEndFlushRight()
     {
         QFETCH(QStringList, options);
         QFETCH(bool, keepsItsWidth);
+        QFETCH(bool, shaded);
         QVERIFY(startPanemaker());
         const xcb_window_t window = openActive(QStringList{u"x=100"_s, u"y=100"_s, u"h=300"_s} + options);
         const int width = keepsItsWidth ? m_desktop->outerFrame(window)->width() : 720;
+        if (shaded)
+            QVERIFY(m_desktop->shade(window));
         const std::optional<QString> line = m_panemaker->snap(SnapAction::rightHalf);
         QVERIFY2(line && line->endsWith(u"now (%1, 0, %2, 900), AX result 0"_s.arg(1440 - width).arg(width)),
                  qPrintable(line.value_or(u"no line"_s)));
         QVERIFY(m_panemaker->landsAt(window, {1440 - width, 0, width, 900}));
+        QVERIFY(!m_desktop->isShaded(window));
     }
 
     void windowsWithPlacesOfTheirOwnAreRefused_data()

@@ -461,6 +461,25 @@ bool TestDesktop::isViewable(xcb_window_t window)
     return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
+bool TestDesktop::isShaded(xcb_window_t client)
+{
+    xcb_ewmh_get_atoms_reply_t states;
+    if (!xcb_ewmh_get_wm_state_reply(&m_ewmh, xcb_ewmh_get_wm_state(&m_ewmh, client), &states, nullptr))
+        return false;
+    const bool shaded = std::find(states.atoms, states.atoms + states.atoms_len, m_ewmh._NET_WM_STATE_SHADED)
+                        != states.atoms + states.atoms_len;
+    xcb_ewmh_get_atoms_reply_wipe(&states);
+    return shaded;
+}
+
+bool TestDesktop::shade(xcb_window_t client)
+{
+    xcb_ewmh_request_change_wm_state(&m_ewmh, 0, client, XCB_EWMH_WM_STATE_ADD, m_ewmh._NET_WM_STATE_SHADED, 0,
+                                     XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    xcb_flush(m_connection);
+    return waitUntil([&] { return isShaded(client); });
+}
+
 std::optional<QRect> TestDesktop::shownWindow(const QString &title)
 {
     const auto tree = owned(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));

@@ -121,6 +121,9 @@ public:
     // Panemaker's own.
     std::optional<QRect> shownWindow(const QString &title);
     bool isViewable(xcb_window_t window);
+    bool isShaded(xcb_window_t client);
+    // Rolls the window up to its title bar, as a double click on it does in many window managers.
+    bool shade(xcb_window_t client);
     void activate(xcb_window_t window);
 
     // XTEST input; each call returns once the server and the window manager have processed it.

@@ -217,7 +217,9 @@ int X11Windows::setFrame(const AXWindow &window, const Rect &target)
         return -XCB_WINDOW;
     const bool maximized =
         facts->hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) || facts->hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
-    if (!maximized) {
+    // A window rolled up to its title bar cannot show the region: it is unrolled first.
+    const bool shaded = facts->hasState(e->_NET_WM_STATE_SHADED);
+    if (!maximized && !shaded) {
         if (std::size_t(m_normalExtents.size()) >= rememberedExtentsLimit)
             m_normalExtents.clear();
         m_normalExtents.insert(window.id, facts->frameExtents);
@@ -226,7 +228,7 @@ int X11Windows::setFrame(const AXWindow &window, const Rect &target)
     Extents frameExtents = m_normalExtents.value(window.id, facts->frameExtents);
     QRect client = clientRectForVisibleFrame(visible, frameExtents, facts->shadowExtents);
     // A request for the geometry a window already has produces no event at all: nothing to wait for.
-    if (!maximized && facts->client == client)
+    if (!maximized && !shaded && facts->client == client)
         return 0;
 
     watch(window.id, true);
@@ -234,6 +236,9 @@ int X11Windows::setFrame(const AXWindow &window, const Rect &target)
         xcb_ewmh_request_change_wm_state(m_x.ewmh(), m_x.screenNumber(), window.id, XCB_EWMH_WM_STATE_REMOVE,
                                          e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ,
                                          XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    if (shaded)
+        xcb_ewmh_request_change_wm_state(m_x.ewmh(), m_x.screenNumber(), window.id, XCB_EWMH_WM_STATE_REMOVE,
+                                         e->_NET_WM_STATE_SHADED, 0, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     requestMoveResize(window.id, client.topLeft() - QPoint(frameExtents.left, frameExtents.top), client.size());
     m_x.flush();
     std::optional<WindowFacts> settled = settle(window.id, *facts, {client.topLeft(), client.size()}, Request::first);
