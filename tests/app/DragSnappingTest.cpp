@@ -4,6 +4,7 @@
 #include "support/PanemakerProcess.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QTest>
 
 using namespace panemaker;
@@ -74,25 +75,41 @@ private Q_SLOTS:
         QTest::addColumn<QPoint>("edge");
         QTest::addColumn<int>("restMs");
         QTest::addColumn<QRect>("expected"); // height 0: LEFT's usable height; half of it with a y of -1
-        QTest::newRow("left edge: left half") << QPoint(0, 450) << 0 << QRect(0, 0, 720, 0);
-        QTest::newRow("top: maximize") << QPoint(700, 0) << 0 << QRect(0, 0, 1440, 0);
-        QTest::newRow("bottom middle: centre third") << QPoint(700, 899) << 0 << QRect(480, 0, 480, 0);
-        QTest::newRow("top right corner: its quarter") << QPoint(1430, 0) << 0 << QRect(720, 0, 720, -1);
+        QTest::addColumn<QString>("screenshot");
+        QTest::newRow("left edge: left half") << QPoint(0, 450) << 0 << QRect(0, 0, 720, 0) << u"drag-preview"_s;
+        QTest::newRow("top: maximize") << QPoint(700, 0) << 0 << QRect(0, 0, 1440, 0) << QString();
+        QTest::newRow("bottom middle: centre third") << QPoint(700, 899) << 0 << QRect(480, 0, 480, 0) << QString();
+        QTest::newRow("top right corner: its quarter") << QPoint(1430, 0) << 0 << QRect(720, 0, 720, -1) << QString();
         QTest::newRow("a rest at the edge RIGHT shares: LEFT's right half")
-            << QPoint(1439, 450) << 400 << QRect(720, 0, 720, 0);
+            << QPoint(1439, 450) << 400 << QRect(720, 0, 720, 0) << QString();
+        // Last: the compositor stays for what follows.
+        QTest::newRow("under a compositor, the preview translucent")
+            << QPoint(0, 450) << 0 << QRect(0, 0, 720, 0) << u"drag-preview-composited"_s;
     }
     void edgesAndCornersSnap()
     {
         QFETCH(QPoint, edge);
         QFETCH(int, restMs);
         QFETCH(QRect, expected);
+        QFETCH(QString, screenshot);
+        if (screenshot.endsWith(u"composited"_s)) {
+            if (m_desktop->sessionName() != u"openbox"_s)
+                QSKIP("the compositor is tried on one window manager");
+            QVERIFY(m_desktop->startCompositor());
+        }
         if (expected.height() <= 0)
             expected.setHeight(m_desktop->leftUsableHeight() / (expected.height() == 0 ? 1 : 2));
         const xcb_window_t window = open(u"dragged"_s);
         drag(titleBar(window), {titleBar(window) + QPoint(5, 5), QPoint(700, 400), edge}, restMs);
         QVERIFY(m_desktop->waitUntil([&] { return preview() == expected.marginsRemoved(QMargins(6, 6, 6, 6)); }));
-        if (edge == QPoint(0, 450))
-            m_desktop->screenshot(m_desktop->sessionName() + u"-drag-preview"_s);
+        if (!screenshot.isEmpty()) {
+            QTest::qWait(200); // the preview fades in
+            const QString name = m_desktop->sessionName() + u"-"_s + screenshot;
+            QVERIFY(m_desktop->screenshot(name));
+            // Without a compositor only the ring is drawn; with one, the inside is tinted too.
+            const QImage image(TestDesktop::screenshotFile(name));
+            QCOMPARE(image.pixel(360, 450) != image.pixel(1000, 100), screenshot.endsWith(u"composited"_s));
+        }
         release();
         QVERIFY(m_panemaker->landsAt(window, expected));
         QVERIFY(!preview());

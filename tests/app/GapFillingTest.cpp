@@ -194,16 +194,7 @@ private Q_SLOTS:
     {
         if (m_desktop->sessionName() != u"openbox"_s)
             QSKIP("the compositor is tried on one window manager");
-        m_desktop->startProcess(u"picom"_s, {u"--backend"_s, u"xrender"_s, u"--config"_s, u"/dev/null"_s});
-        xcb_connection_t *c = xcb_connect(qPrintable(m_desktop->displayName()), nullptr);
-        const xcb_atom_t selection = m_desktop->atom("_NET_WM_CM_S0");
-        QVERIFY(m_desktop->waitUntil([&] {
-            auto *owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
-            const bool owned = owner && owner->owner != XCB_WINDOW_NONE;
-            std::free(owner);
-            return owned;
-        }));
-        xcb_disconnect(c);
+        QVERIFY(m_desktop->startCompositor());
         open(u"covered"_s);
         open(u"snapped"_s);
         QVERIFY(m_panemaker->snap(SnapAction::rightHalf));

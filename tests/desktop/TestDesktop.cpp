@@ -219,11 +219,15 @@ bool TestDesktop::run(const QString &program, const QStringList &arguments)
     return false;
 }
 
+QString TestDesktop::screenshotFile(const QString &name)
+{
+    return QStringLiteral(PANEMAKER_SCREENSHOTS "/") + name + u".png"_s;
+}
+
 bool TestDesktop::screenshot(const QString &name)
 {
     QDir().mkpath(QStringLiteral(PANEMAKER_SCREENSHOTS));
-    return run(u"import"_s,
-               {u"-silent"_s, u"-window"_s, u"root"_s, QStringLiteral(PANEMAKER_SCREENSHOTS "/") + name + u".png"_s});
+    return run(u"import"_s, {u"-silent"_s, u"-window"_s, u"root"_s, screenshotFile(name)});
 }
 
 TestClient *TestDesktop::startClient()
@@ -338,6 +342,17 @@ void TestDesktop::startWindowManager()
     };
     if (!waitUntil(placed, startTimeoutMs) || windowManager->state() != QProcess::Running || !syncWindowManager())
         qFatal("the panel took no place");
+}
+
+bool TestDesktop::startCompositor()
+{
+    startProcess(u"picom"_s, {u"--backend"_s, u"xrender"_s, u"--config"_s, u"/dev/null"_s});
+    const xcb_atom_t selection = atom("_NET_WM_CM_S0");
+    return waitUntil([&] {
+        const auto owner = owned(
+            xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, selection), nullptr));
+        return owner && owner->owner != XCB_WINDOW_NONE;
+    });
 }
 
 bool TestDesktop::syncWindowManager()

@@ -99,6 +99,8 @@ public:
 
     // A process in the desktop's environment that dies with the test and ends with the desktop.
     QProcess *startProcess(const QString &program, const QStringList &arguments);
+    // Starts picom and returns once it owns the compositing manager selection.
+    bool startCompositor();
     // Runs a short command in the desktop's environment to its end; true when it succeeded, else it warns why.
     bool run(const QString &program, const QStringList &arguments);
     // Takes RIGHT away the way a display is unplugged (the server announces the change), and back.
@@ -108,6 +110,7 @@ public:
     TestClient *startClient();
     // Saves the whole screen as build/screenshots/NAME.png, the proof a person would look at.
     bool screenshot(const QString &name);
+    static QString screenshotFile(const QString &name);
     // Every process started so far (Xvfb, the window manager, clients ...).
     QList<qint64> processIds() const { return m_processIds; }
 

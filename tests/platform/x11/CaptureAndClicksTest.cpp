@@ -100,8 +100,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, compositing);
         QFETCH(QRgb, centre);
-        if (compositing)
-            m_desktop->startProcess(u"picom"_s, {u"--backend"_s, u"xrender"_s, u"--config"_s, u"/dev/null"_s});
+        QVERIFY(!compositing || m_desktop->startCompositor());
         const xcb_window_t covered = open(u"x=100 y=100 w=400 h=300"_s);
         const xcb_window_t minimized = open(u"x=600 y=100 w=400 h=300"_s);
         const xcb_window_t cover = openOwn(QRect(200, 200, 200, 150), 0x3366cc, false);
