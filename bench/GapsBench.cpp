@@ -4,9 +4,9 @@
 // with Escape.
 //
 //   gaps-bench [--rounds N] [SESSION]     (openbox by default)
-#include "Resident.h"
 #include "desktop/TestDesktop.h"
 #include "support/PanemakerProcess.h"
+#include "support/ProcessFigures.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -34,18 +34,6 @@ constexpr xcb_keysym_t controlKey = 0xffe3, altKey = 0xffe9, leftKey = 0xff51, e
 {
     std::fprintf(stderr, "gaps-bench: %s\n", qPrintable(why));
     std::exit(1);
-}
-
-// The window's WM_NAME, as the picker sets it before it maps the window.
-QByteArray windowName(xcb_connection_t *c, xcb_window_t window)
-{
-    const std::unique_ptr<xcb_get_property_reply_t, void (*)(void *)> name(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
-                               nullptr),
-        std::free);
-    return name ? QByteArray(static_cast<const char *>(xcb_get_property_value(name.get())),
-                             xcb_get_property_value_length(name.get()))
-                : QByteArray();
 }
 
 qsizetype countLines(PanemakerProcess &panemaker, const QString &start)
@@ -145,7 +133,8 @@ int main(int argc, char **argv)
             c, QDeadlineTimer(timeoutMs, Qt::PreciseTimer), [&](const xcb_generic_event_t *event) {
                 if ((event->response_type & 0x7f) != XCB_MAP_NOTIFY)
                     return false;
-                const QByteArray title = windowName(c, reinterpret_cast<const xcb_map_notify_event_t *>(event)->window);
+                const QByteArray title =
+                    TestDesktop::windowName(c, reinterpret_cast<const xcb_map_notify_event_t *>(event)->window);
                 if (title == "Panemaker highlight" && !highlightMs)
                     highlightMs = double(timer.nsecsElapsed()) / 1e6;
                 return title == "Fill the gap";

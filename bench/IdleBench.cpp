@@ -2,10 +2,9 @@
 // its argument (openbox, openbox-tint2, fluxbox, icewm; openbox when none is given).
 #include "desktop/TestDesktop.h"
 #include "support/PanemakerProcess.h"
+#include "support/ProcessFigures.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QThread>
 
@@ -16,26 +15,6 @@ using namespace panemaker;
 namespace {
 
 constexpr int idleSeconds = 10;
-
-// Every time a thread sleeps and is woken again counts as a context switch; all threads count.
-std::optional<qint64> contextSwitches(qint64 pid)
-{
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    const QStringList threads = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    if (threads.isEmpty())
-        return std::nullopt;
-    qint64 total = 0;
-    for (const QString &thread : threads) {
-        QFile status(tasks.filePath(thread + QStringLiteral("/status")));
-        if (!status.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
-                total += line.split(':').last().trimmed().toLongLong();
-        }
-    }
-    return total;
-}
 
 void fail(const QString &why)
 {

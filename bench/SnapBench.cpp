@@ -5,8 +5,8 @@
 // Escape after the move's time is taken.
 //
 //   snap-bench [--program PATH] [--moves N] [--fill] [SESSION ...]     (sessions: openbox fluxbox by default)
-#include "Resident.h"
 #include "desktop/TestDesktop.h"
+#include "support/ProcessFigures.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -17,6 +17,10 @@ AppDelegate::AppDelegate(Preferences &prefs, Platform platform, QString bundlePa
                 prefs, &m_gapFiller),
       m_dragSnapper(DragSnapper::Platform{platform.windows, platform.displays, platform.system, platform.mouse})
 {
+    // A pointer going in and out of zones shows the same window again; it goes once the drag is over.
+    m_previewRelease.setSingleShot(true);
+    m_previewRelease.setInterval(1000);
+    connect(&m_previewRelease, &QTimer::timeout, this, [this] { delete m_dragPreview; });
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -76,14 +80,17 @@ void AppDelegate::displaysChanged()
 void AppDelegate::showDragPreview(const std::optional<Rect> &frame)
 {
     if (!frame) {
-        if (m_dragPreview) {
+        if (m_dragPreview)
             m_dragPreview->hide();
-            m_dragPreview->deleteLater();
-        }
+        m_previewRelease.start();
         return;
     }
+    m_previewRelease.stop();
+    const bool compositing = m_platform.system.isCompositing();
+    if (m_dragPreview && m_dragPreview->isComposited() != compositing)
+        delete m_dragPreview;
     if (!m_dragPreview)
-        m_dragPreview = new HighlightWindow(m_platform.displays, m_platform.system.isCompositing());
+        m_dragPreview = new HighlightWindow(m_platform.displays, compositing);
     m_dragPreview->showAt(*frame);
 }
 

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 namespace panemaker {
 
@@ -61,6 +62,7 @@ private:
     WindowManager m_manager;
     DragSnapper m_dragSnapper;
     QPointer<HighlightWindow> m_dragPreview;
+    QTimer m_previewRelease;
     QList<Rect> m_screenFrames;
 };
 

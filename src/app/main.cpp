@@ -77,7 +77,7 @@ int run(QApplication &app, x11::XConnection &x)
     x11::X11System system(x);
     x11::X11HotKeys hotKeys(x);
     x11::X11Thumbnails thumbnails(x);
-    x11::X11MouseMonitor mouse({});
+    x11::X11MouseMonitor mouse({}, displays, x.frameClock());
 
     const QString bundle = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).canonicalPath();
     AppDelegate delegate(Preferences::shared(),

@@ -50,10 +50,13 @@ void HighlightWindow::showAt(const Rect &topLeftFrame)
     }
     m_glide->stop();
     setGeometry(target);
-    setWindowOpacity(0);
+    // Without a compositor a window's opacity changes nothing: it is there at once.
+    if (m_compositing)
+        setWindowOpacity(0);
     show();
     raise();
-    m_fade->start();
+    if (m_compositing)
+        m_fade->start();
 }
 
 void HighlightWindow::resizeEvent(QResizeEvent *)

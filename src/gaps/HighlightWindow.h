@@ -15,6 +15,7 @@ class HighlightWindow final : public QWidget {
 public:
     // Without a compositor the tile is an outline ring, so that the windows beneath stay visible.
     HighlightWindow(const Displays &displays, bool compositing, QWidget *parent = nullptr);
+    bool isComposited() const { return m_compositing; }
 
     // Moves the highlight to a top-left space frame: glides there when already shown, fades in
     // at the new place otherwise. Hiding is hide().

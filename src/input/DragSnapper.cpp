@@ -35,7 +35,8 @@ void DragSnapper::setEnabled(bool enabled)
         return;
     m_enabled = enabled;
     if (enabled) {
-        m_monitor = m_platform.mouse.monitorLeftButton([this](MouseMonitor::Event event) { handleMouse(event); });
+        m_monitor = m_platform.mouse.monitorLeftButton(
+            [this](MouseMonitor::Event event, QPointF point) { handleMouse(event, point); });
         return;
     }
     m_monitor.reset();
@@ -51,9 +52,8 @@ void DragSnapper::reset()
         showPreview(std::nullopt);
 }
 
-void DragSnapper::handleMouse(MouseMonitor::Event event)
+void DragSnapper::handleMouse(MouseMonitor::Event event, QPointF point)
 {
-    const QPointF point = m_platform.displays.mouseLocation();
     switch (event) {
     case MouseMonitor::Event::leftDown: m_phase = Pressed{point}; break;
     case MouseMonitor::Event::leftDragged: dragged(point); break;

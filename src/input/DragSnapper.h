@@ -77,7 +77,7 @@ public:
     std::optional<SnapAction> zoneAt(QPointF point, const Rect &frame, bool allowPause) const;
 
 private:
-    void handleMouse(MouseMonitor::Event event);
+    void handleMouse(MouseMonitor::Event event, QPointF point);
     void dragged(QPointF point);
     void track(QPointF point);
     void mouseUp();

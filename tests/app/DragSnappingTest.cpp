@@ -2,6 +2,7 @@
 // the preview shows where a window will land, the release snaps it there.
 #include "desktop/TestDesktop.h"
 #include "support/PanemakerProcess.h"
+#include "support/ProcessFigures.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -142,6 +143,23 @@ private Q_SLOTS:
         QVERIFY(*m_desktop->outerFrame(window) != QRect(0, 0, 720, m_desktop->leftUsableHeight()));
         if (how == u"off"_s)
             QVERIFY(m_panemaker->start({u"askToFillGap=false"_s}));
+    }
+
+    // Once the button is up nothing runs, however fast the window moved: no frame clock, no pointer reads.
+    void nothingRunsOnceTheButtonIsUp()
+    {
+        const xcb_window_t window = open(u"dragged"_s);
+        drag(titleBar(window), {titleBar(window) + QPoint(5, 5)});
+        for (int x = 700; x >= 0; x -= 20) // moves faster than a frame apart
+            m_desktop->movePointer(x, 450);
+        QVERIFY(m_desktop->waitUntil([&] { return preview().has_value(); }));
+        release();
+        QVERIFY(m_panemaker->landsAt(window, QRect(0, 0, 720, m_desktop->leftUsableHeight())));
+        QTest::qWait(1200); // the preview's window is kept a second for the next zone
+        const qint64 pid = m_panemaker->process()->processId();
+        const std::optional<qint64> before = contextSwitches(pid);
+        QTest::qWait(1000);
+        QCOMPARE(contextSwitches(pid), before);
     }
 
     // Last: the picker stays on for what follows.

@@ -495,17 +495,21 @@ bool TestDesktop::shade(xcb_window_t client)
     return waitUntil([&] { return isShaded(client); });
 }
 
+QByteArray TestDesktop::windowName(xcb_connection_t *connection, xcb_window_t window)
+{
+    const auto name = owned(xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 256), nullptr));
+    return name ? QByteArray(static_cast<const char *>(xcb_get_property_value(name.get())),
+                             xcb_get_property_value_length(name.get()))
+                : QByteArray();
+}
+
 std::optional<QRect> TestDesktop::shownWindow(const QString &title)
 {
     const auto tree = owned(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
     for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()); ++i) {
         const xcb_window_t window = xcb_query_tree_children(tree.get())[i];
-        const auto name = owned(xcb_get_property_reply(
-            m_connection, xcb_get_property(m_connection, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 256), nullptr));
-        if (!name || !isViewable(window)
-            || QByteArray(static_cast<const char *>(xcb_get_property_value(name.get())),
-                          xcb_get_property_value_length(name.get()))
-                   != title.toUtf8())
+        if (windowName(m_connection, window) != title.toUtf8() || !isViewable(window))
             continue;
         const auto geometry =
             owned(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));

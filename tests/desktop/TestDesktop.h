@@ -123,6 +123,8 @@ public:
     // The frame of a window of the root with this WM_NAME while it is viewable, such as one of
     // Panemaker's own.
     std::optional<QRect> shownWindow(const QString &title);
+    // WM_NAME, as Qt sets it before it maps a window; empty for none.
+    static QByteArray windowName(xcb_connection_t *connection, xcb_window_t window);
     bool isViewable(xcb_window_t window);
     bool isShaded(xcb_window_t client);
     // Rolls the window up to its title bar, as a double click on it does in many window managers.

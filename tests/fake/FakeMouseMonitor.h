@@ -7,9 +7,9 @@ namespace panemaker {
 
 class FakeMouseMonitor final : public MouseMonitor {
 public:
-    std::function<void(Event)> subscriber;
+    std::function<void(Event, QPointF)> subscriber;
 
-    std::unique_ptr<Subscription> monitorLeftButton(std::function<void(Event)> onEvent) override
+    std::unique_ptr<Subscription> monitorLeftButton(std::function<void(Event, QPointF)> onEvent) override
     {
         struct Held final : Subscription {
             FakeMouseMonitor &monitor;
@@ -19,10 +19,10 @@ public:
         subscriber = std::move(onEvent);
         return std::make_unique<Held>(*this);
     }
-    void send(Event event)
+    void send(Event event, QPointF point)
     {
         if (subscriber)
-            subscriber(event);
+            subscriber(event, point);
     }
 };
 

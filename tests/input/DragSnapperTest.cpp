@@ -51,7 +51,7 @@ class DragSnapperTest : public QObject {
     {
         m_desktop.windows[1].frame = Rect{100, 100, 400, 300};
         QPointF last = m_displays.pointer = path.first();
-        m_mouse.send(Event::leftDown);
+        m_mouse.send(Event::leftDown, path.first());
         for (const QPointF &point : path.mid(1)) {
             m_displays.pointer = point;
             Rect &frame = m_desktop.windows[1].frame;
@@ -63,7 +63,7 @@ class DragSnapperTest : public QObject {
                 frame =
                     Rect{frame.x + point.x() - last.x(), frame.y, frame.width - (point.x() - last.x()), frame.height};
             last = point;
-            m_mouse.send(Event::leftDragged);
+            m_mouse.send(Event::leftDragged, point);
         }
     }
 
@@ -143,7 +143,7 @@ private Q_SLOTS:
         LogCapture log;
         drag(path, how);
         QCOMPARE(m_previews.contains(u"(0, 0, 1440, 900)"_s), previewed);
-        m_mouse.send(Event::leftUp);
+        m_mouse.send(Event::leftUp, m_displays.pointer);
         QCOMPARE(m_previews.value(m_previews.size() - 1, u"hidden"_s), u"hidden"_s); // gone before the snap
         QVERIFY(m_snaps.isEmpty());
         QTest::qWait(120);
@@ -159,7 +159,7 @@ private Q_SLOTS:
         QVERIFY(!m_snapper->zone());
         QTRY_VERIFY(m_snapper->zone());
         QCOMPARE(m_snapper->zone()->action, SnapAction(SnapAction::rightHalf));
-        m_mouse.send(Event::leftUp);
+        m_mouse.send(Event::leftUp, m_displays.pointer);
         QTRY_COMPARE(m_snaps, QStringList{u"1 rightHalf LEFT"_s});
 
         drag({{300, 790}, {300, 780}, {1200, 600}, {1439, 450}, {1700, 450}}, u"carry"_s); // on to RIGHT

@@ -43,14 +43,19 @@ void X11Displays::handleEvent(const xcb_generic_event_t *event)
 {
     // This program's own windows (the picker, the highlight) come and go with every gap filled
     // and reserve nothing; the window is at the same place in every event that names one.
-    // A window of ours is known while Qt has it, and remembered until it is destroyed.
+    // A window of ours is known while Qt has it, and remembered until it is destroyed. Asked
+    // only of an event that would count: a dragged window sends a thousand moves a second.
     const xcb_window_t window = reinterpret_cast<const xcb_map_notify_event_t *>(event)->window;
     if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY && m_ownWindows.remove(window))
         return;
-    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY && isOwnWindow(window)) {
+    const auto ours = [&] {
+        if (m_ownWindows.contains(window))
+            return true;
+        if (!isOwnWindow(window))
+            return false;
         m_ownWindows.insert(window);
-        return;
-    }
+        return true;
+    };
     const xcb_ewmh_connection_t *ewmh = m_x.ewmh();
     switch (event->response_type & 0x7f) {
     case XCB_PROPERTY_NOTIFY: {
@@ -75,8 +80,9 @@ void X11Displays::handleEvent(const xcb_generic_event_t *event)
         if (!m_snapshot)
             return;
         const ReservationScan &scan = m_snapshot->reservations;
-        if ((configure->override_redirect && !scan.clientFrames.contains(configure->window))
-            || scan.strutWindows.contains(configure->window) || scan.strutTopLevels.contains(configure->window))
+        if (((configure->override_redirect && !scan.clientFrames.contains(configure->window))
+             || scan.strutWindows.contains(configure->window) || scan.strutTopLevels.contains(configure->window))
+            && !ours())
             m_snapshot.reset();
         return;
     }
@@ -91,7 +97,9 @@ void X11Displays::handleEvent(const xcb_generic_event_t *event)
             m_snapshot.reset();
         return;
     }
-    default: invalidate(); // a window appeared: it may be a panel
+    default: // a window appeared: it may be a panel
+        if (!ours())
+            invalidate();
     }
 }
 

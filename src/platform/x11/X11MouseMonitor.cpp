@@ -15,12 +15,6 @@
 
 namespace panemaker::x11 {
 
-namespace {
-
-constexpr int pointerCheckMs = 16;
-
-} // namespace
-
 // A subscription of either kind: it ends by leaving the monitor's list.
 template <typename Base> class X11MouseMonitor::Held final : public Base::Subscription {
 public:
@@ -39,7 +33,8 @@ private:
     int m_id;
 };
 
-X11MouseMonitor::X11MouseMonitor(const QByteArray &displayName)
+X11MouseMonitor::X11MouseMonitor(const QByteArray &displayName, const X11Displays &displays, FrameClock &clock)
+    : m_displays(displays), m_clock(clock)
 {
     int screenNumber = 0;
     m_connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
@@ -64,12 +59,15 @@ X11MouseMonitor::X11MouseMonitor(const QByteArray &displayName)
     m_inputOpcode = input->major_opcode;
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &X11MouseMonitor::readEvents);
-    m_pointerTimer.setInterval(pointerCheckMs);
-    connect(&m_pointerTimer, &QTimer::timeout, this, &X11MouseMonitor::checkPointer);
+    connect(&clock, &FrameClock::ticked, this, [this] {
+        if (m_leftDown)
+            nextFrame();
+    });
 }
 
 X11MouseMonitor::~X11MouseMonitor()
 {
+    m_clock.release(this);
     delete m_notifier;
     xcb_disconnect(m_connection);
 }
@@ -82,7 +80,8 @@ std::unique_ptr<ClickMonitor::Subscription> X11MouseMonitor::monitorClicks(std::
     return std::make_unique<Held<ClickMonitor>>(*this, id);
 }
 
-std::unique_ptr<MouseMonitor::Subscription> X11MouseMonitor::monitorLeftButton(std::function<void(Event)> onEvent)
+std::unique_ptr<MouseMonitor::Subscription>
+X11MouseMonitor::monitorLeftButton(std::function<void(Event, QPointF)> onEvent)
 {
     const int id = m_nextSubscriber++;
     m_leftSubscribers.emplace(id, std::move(onEvent));
@@ -101,8 +100,6 @@ void X11MouseMonitor::selectRawEvents()
         wanted |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
     if (!m_leftSubscribers.empty())
         wanted |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
-    if (m_leftDown)
-        wanted |= XCB_INPUT_XI_EVENT_MASK_RAW_MOTION;
     struct {
         xcb_input_event_mask_t head;
         std::uint32_t mask;
@@ -121,10 +118,6 @@ void X11MouseMonitor::readEvents()
         const auto *raw = reinterpret_cast<const xcb_input_raw_button_press_event_t *>(event.get());
         if (raw->extension != m_inputOpcode)
             continue;
-        if (raw->event_type == XCB_INPUT_RAW_MOTION) {
-            checkPointer();
-            continue;
-        }
         if (raw->detail == 1 && !m_leftSubscribers.empty()
             && (raw->event_type == XCB_INPUT_RAW_BUTTON_PRESS || raw->event_type == XCB_INPUT_RAW_BUTTON_RELEASE))
             leftButton(raw->event_type == XCB_INPUT_RAW_BUTTON_PRESS);
@@ -142,8 +135,10 @@ void X11MouseMonitor::readEvents()
             }
         }
     }
-    if (xcb_connection_has_error(m_connection))
+    if (xcb_connection_has_error(m_connection)) {
         m_notifier->setEnabled(false);
+        m_clock.release(this);
+    }
 }
 
 void X11MouseMonitor::leftButton(bool down)
@@ -152,16 +147,18 @@ void X11MouseMonitor::leftButton(bool down)
     if (down) {
         const auto pointer = waitReply(m_connection, xcb_query_pointer_reply, xcb_query_pointer(m_connection, m_root));
         m_lastPointer = pointer ? QPoint(pointer->root_x, pointer->root_y) : QPoint();
-        m_pointerTimer.start();
+        m_notifier->setEnabled(false);
+        m_clock.hold(this);
     } else {
-        m_pointerTimer.stop();
+        m_clock.release(this);
+        m_notifier->setEnabled(!xcb_connection_has_error(m_connection));
     }
-    selectRawEvents();
     deliver(down ? Event::leftDown : Event::leftUp);
 }
 
-void X11MouseMonitor::checkPointer()
+void X11MouseMonitor::nextFrame()
 {
+    readEvents();
     if (!m_leftDown)
         return;
     const auto pointer = waitReply(m_connection, xcb_query_pointer_reply, xcb_query_pointer(m_connection, m_root));
@@ -181,14 +178,15 @@ void X11MouseMonitor::checkPointer()
 
 void X11MouseMonitor::deliver(Event event)
 {
+    const QPointF at = m_displays.spaces().bottomLeft(m_lastPointer);
     // A callback may end its own subscription or others: call only those still there.
     std::vector<int> ids;
     for (const auto &entry : m_leftSubscribers)
         ids.push_back(entry.first);
     for (const int id : ids) {
         if (const auto found = m_leftSubscribers.find(id); found != m_leftSubscribers.end()) {
-            const std::function<void(Event)> onEvent = found->second;
-            onEvent(event);
+            const std::function<void(Event, QPointF)> onEvent = found->second;
+            onEvent(event, at);
         }
     }
 }

@@ -4,11 +4,12 @@
 
 #include "platform/ClickMonitor.h"
 #include "platform/MouseMonitor.h"
+#include "platform/x11/FrameClock.h"
+#include "platform/x11/X11Displays.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QPoint>
-#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -24,38 +25,39 @@ class X11MouseMonitor final : public QObject, public ClickMonitor, public MouseM
 public:
     // Opens a connection of its own to the display (`$DISPLAY` when empty), so that raw events
     // never queue up behind the program's; without one, or without XInput 2, it reports nothing.
-    explicit X11MouseMonitor(const QByteArray &displayName);
+    X11MouseMonitor(const QByteArray &displayName, const X11Displays &displays, FrameClock &clock);
     ~X11MouseMonitor() override;
 
     std::unique_ptr<ClickMonitor::Subscription> monitorClicks(std::function<void()> onClick) override;
-    std::unique_ptr<MouseMonitor::Subscription> monitorLeftButton(std::function<void(Event)> onEvent) override;
+    std::unique_ptr<MouseMonitor::Subscription> monitorLeftButton(std::function<void(Event, QPointF)> onEvent) override;
 
 private:
     template <typename Base> class Held;
-    // Raw events are asked for only while someone subscribes, and motion only while the left
-    // button is down: nothing comes while idle, and nothing while the pointer merely moves.
+    // Raw button events are asked for only while someone subscribes: nothing comes while idle,
+    // and nothing while the pointer merely moves.
     void selectRawEvents();
     void readEvents();
     void leftButton(bool down);
-    // Some devices, XTEST among them, move the pointer without raw motion: while the button is
-    // down the pointer is also read every frame.
-    void checkPointer();
+    // While the button is down the monitor works once a frame, however often the mouse reports:
+    // it reads the events that came (the release among them) and the pointer.
+    void nextFrame();
     void deliver(Event event);
     // Whether the pointer is over a window of this process, checked from the root down since a
     // managed client sits inside its window manager's frame.
     bool pointerIsOverOwnWindow() const;
 
+    const X11Displays &m_displays;
+    FrameClock &m_clock;
     xcb_connection_t *m_connection = nullptr;
     xcb_window_t m_root = XCB_WINDOW_NONE;
     std::uint8_t m_inputOpcode = 0; // 0: no XInput 2
     xcb_atom_t m_pidAtom = XCB_ATOM_NONE;
     QSocketNotifier *m_notifier = nullptr;
     std::map<int, std::function<void()>> m_subscribers;
-    std::map<int, std::function<void(Event)>> m_leftSubscribers;
+    std::map<int, std::function<void(Event, QPointF)>> m_leftSubscribers;
     int m_nextSubscriber = 0;
     bool m_leftDown = false;
     QPoint m_lastPointer;
-    QTimer m_pointerTimer;
 };
 
 } // namespace panemaker::x11

@@ -126,7 +126,11 @@ void XConnection::deliverEvents()
     if (m_notifier)
         return;
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] { dispatchEvents(true); });
+    connect(m_notifier, &QSocketNotifier::activated, this, &XConnection::socketReadable);
+    connect(&m_frameClock, &FrameClock::ticked, this, [this] {
+        if (m_readingByFrame)
+            frameElapsed();
+    });
     // Waiting for a reply can pull events off the socket into xcb's queue, where the notifier
     // cannot see them: drain that queue whenever the main loop is about to sleep.
     if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread()))
@@ -208,14 +212,50 @@ bool XConnection::awaitEvent(std::chrono::milliseconds timeout,
     }
 }
 
-void XConnection::dispatchEvents(bool readSocket)
+void XConnection::socketReadable()
 {
+    const Dispatched read = dispatchEvents(true);
+    if (xcb_connection_has_error(m_connection) || read.events == 0)
+        return;
+    if (!read.onlyMoves) {
+        m_sinceMoves.invalidate();
+        return;
+    }
+    if (m_sinceMoves.isValid() && m_sinceMoves.elapsed() < FrameClock::interval.count()) {
+        m_notifier->setEnabled(false);
+        m_readingByFrame = true;
+        m_frameClock.hold(this);
+    }
+    m_sinceMoves.start();
+}
+
+void XConnection::frameElapsed()
+{
+    const Dispatched read = dispatchEvents(true);
+    if (xcb_connection_has_error(m_connection))
+        return;
+    if (read.events > 0 && read.onlyMoves)
+        return;
+    m_sinceMoves.invalidate();
+    m_readingByFrame = false;
+    m_frameClock.release(this);
+    m_notifier->setEnabled(true);
+}
+
+XConnection::Dispatched XConnection::dispatchEvents(bool readSocket)
+{
+    Dispatched dispatched;
+    const auto handOut = [&](const xcb_generic_event_t *event) {
+        ++dispatched.events;
+        dispatched.onlyMoves = dispatched.onlyMoves && (event->response_type & 0x7f) == XCB_CONFIGURE_NOTIFY;
+        dispatch(event);
+    };
     for (;;) {
         // Events held by a wait came first; handlers may wait again and hold more.
         if (!m_held.empty()) {
             const XReply<xcb_generic_event_t> event = std::move(m_held.front());
             m_held.pop_front();
-            dispatch(event.get());
+            handOut(event.get());
             continue;
         }
         const XReply<xcb_generic_event_t> event(readSocket ? xcb_poll_for_event(m_connection)
@@ -223,13 +263,16 @@ void XConnection::dispatchEvents(bool readSocket)
         if (!event)
             break;
         ++m_eventsRead;
-        dispatch(event.get());
+        handOut(event.get());
     }
     std::erase_if(m_subscriptions, [](const Subscription &s) { return !s.context; });
     if (readSocket && xcb_connection_has_error(m_connection)) {
         m_notifier->setEnabled(false);
+        m_readingByFrame = false;
+        m_frameClock.release(this);
         Q_EMIT connectionLost();
     }
+    return dispatched;
 }
 
 void XConnection::dispatch(const xcb_generic_event_t *event)
@@ -240,11 +283,13 @@ void XConnection::dispatch(const xcb_generic_event_t *event)
     } else if (isKeyboardChange(event)) {
         Q_EMIT keyboardChanged();
     } else {
-        // Handlers may subscribe others; iterate over what was there when the event came.
-        const auto subscriptions = m_subscriptions;
-        for (const Subscription &subscription : subscriptions) {
-            if (subscription.responseType == type && subscription.context)
-                subscription.handler(event);
+        // Handlers may subscribe others, which may move the list: only what was there when the
+        // event came is called, each through a copy of its handler.
+        for (std::size_t i = 0, count = m_subscriptions.size(); i < count; ++i) {
+            if (m_subscriptions[i].responseType == type && m_subscriptions[i].context) {
+                const EventHandler handler = m_subscriptions[i].handler;
+                handler(event);
+            }
         }
     }
 }

@@ -2,9 +2,11 @@
 // and the events it hands out on the main thread.
 #pragma once
 
+#include "platform/x11/FrameClock.h"
 #include "platform/x11/Properties.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
 #include <QObject>
@@ -68,6 +70,8 @@ public:
     xcb_ewmh_connection_t *ewmh() const { return &m_ewmh; }
     xcb_screen_t *screen() const { return m_screen; }
     xcb_window_t root() const { return m_screen->root; }
+    // The clock of whatever is done once a frame while something moves.
+    FrameClock &frameClock() { return m_frameClock; }
     int screenNumber() const { return m_screenNumber; }
 
     const Atoms &atoms() const { return m_atoms; }
@@ -112,7 +116,15 @@ Q_SIGNALS:
 
 private:
     XConnection() = default;
-    void dispatchEvents(bool readSocket);
+    // Hands out what was held, queued, or (with `readSocket`) on the socket; tells how much it
+    // read and whether it was nothing but windows moving.
+    struct Dispatched {
+        int events = 0;
+        bool onlyMoves = true;
+    };
+    Dispatched dispatchEvents(bool readSocket);
+    void socketReadable();
+    void frameElapsed();
     void dispatch(const xcb_generic_event_t *event);
     void setUpXkb();
     bool isKeyboardChange(const xcb_generic_event_t *event) const;
@@ -125,6 +137,12 @@ private:
     std::uint8_t m_randrEventBase = 0;
     std::uint8_t m_xkbEventBase = 0;
     QSocketNotifier *m_notifier = nullptr;
+    // A window dragged across the screen reports a move every millisecond. While moves come
+    // that fast, the socket is read once a frame instead of at each one; any other event, a hot
+    // key among them, ends that at the next frame.
+    FrameClock m_frameClock;
+    bool m_readingByFrame = false;
+    QElapsedTimer m_sinceMoves;
 
     struct Subscription {
         std::uint8_t responseType;

@@ -156,7 +156,8 @@ private Q_SLOTS:
         open(u"x=1500 y=100 w=400 h=300"_s);
         openOwn(QRect(200, 200, 300, 200), 0x3366cc, true);
         m_desktop->movePointer(onOwnWindow ? 350 : 1700, 300);
-        X11MouseMonitor monitor(m_desktop->displayName().toLocal8Bit());
+        const X11Displays displays(*m_x);
+        X11MouseMonitor monitor(m_desktop->displayName().toLocal8Bit(), displays, m_x->frameClock());
         int ended = 0, clicks = 0;
         monitor.monitorClicks([&] { ++ended; }).reset();
         click(1); // no event loop runs before the next subscription: a press selected now would wait for it
