@@ -151,6 +151,18 @@ private Q_SLOTS:
         QCOMPARE(log.events(), snap.isEmpty() ? QStringList() : QStringList{u"Drag released in zone leftHalf"_s});
     }
 
+    // A release the monitor never saw: the next press starts afresh, and its own release snaps nothing.
+    void aLostReleaseStartsAfresh()
+    {
+        setUp(false);
+        drag({{300, 790}, {300, 780}, {100, 600}, {0, 450}}, u"carry"_s);
+        m_mouse.send(Event::leftDown, {500, 500});
+        m_mouse.send(Event::leftUp, {500, 500});
+        QTest::qWait(120);
+        QVERIFY(m_snaps.isEmpty());
+        QCOMPARE(m_previews.last(), u"hidden"_s);
+    }
+
     // At an edge shared with another display the pointer must rest 0.3 s before the zone counts.
     void sharedEdgesWaitForARest()
     {
