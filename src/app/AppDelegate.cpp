@@ -80,9 +80,10 @@ void AppDelegate::displaysChanged()
 void AppDelegate::showDragPreview(const std::optional<Rect> &frame)
 {
     if (!frame) {
-        if (m_dragPreview)
+        if (m_dragPreview && m_dragPreview->isVisible()) {
             m_dragPreview->hide();
-        m_previewRelease.start();
+            m_previewRelease.start();
+        }
         return;
     }
     m_previewRelease.stop();
