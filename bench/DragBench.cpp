@@ -3,8 +3,7 @@
 // clicks and types for 10 s without dragging; and its wake-ups once no button is held.
 //
 //   drag-bench [SESSION]     (openbox by default)
-#include "desktop/TestDesktop.h"
-#include "support/PanemakerProcess.h"
+#include "Bench.h"
 #include "support/ProcessFigures.h"
 
 #include <QCoreApplication>
@@ -27,12 +26,6 @@ constexpr int motionsPerSecond = 1000;
 constexpr int typingSeconds = 10;
 constexpr int idleSeconds = 5;
 constexpr xcb_keysym_t letterA = 0x61;
-
-[[noreturn]] void fail(const QString &why)
-{
-    std::fprintf(stderr, "drag-bench: %s\n", qPrintable(why));
-    std::exit(1);
-}
 
 struct Figures {
     double cpuMs;
@@ -70,19 +63,14 @@ int previewsShown(xcb_connection_t *c)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString name = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("openbox");
-    const std::optional<TestDesktop::Session> session = TestDesktop::sessionNamed(name);
-    if (!session)
-        fail(QStringLiteral("no session named ") + name);
-    TestDesktop desktop(*session);
+    TestDesktop desktop(sessionArgument(app.arguments()));
+    const QString name = desktop.sessionName();
     TestClient *client = desktop.startWithClient();
     const xcb_window_t window =
         client->openActive(QStringLiteral("dragged"), {QStringLiteral("x=600"), QStringLiteral("y=300"),
                                                        QStringLiteral("w=400"), QStringLiteral("h=300")});
     PanemakerProcess panemaker(desktop);
-    if (!panemaker.start({QStringLiteral("askToFillGap=false")})
-        || !panemaker.waitForLine(QStringLiteral("Registered 18 shortcuts; failed: ")))
-        fail(QStringLiteral("Panemaker did not start: ") + panemaker.lines().join(u'\n'));
+    startPanemaker(panemaker, {QStringLiteral("askToFillGap=false")});
     QThread::sleep(2); // start-up's own work is not the drag's
     const qint64 pid = panemaker.process()->processId();
 

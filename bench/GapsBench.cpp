@@ -4,8 +4,7 @@
 // with Escape.
 //
 //   gaps-bench [--rounds N] [SESSION]     (openbox by default)
-#include "desktop/TestDesktop.h"
-#include "support/PanemakerProcess.h"
+#include "Bench.h"
 #include "support/ProcessFigures.h"
 
 #include <QCoreApplication>
@@ -29,12 +28,6 @@ constexpr int timeoutMs = 3000;
 // Long enough for the thumbnails of the picker's 30 windows to be in its memory.
 constexpr int settleMs = 500;
 constexpr xcb_keysym_t controlKey = 0xffe3, altKey = 0xffe9, leftKey = 0xff51, escapeKey = 0xff1b;
-
-[[noreturn]] void fail(const QString &why)
-{
-    std::fprintf(stderr, "gaps-bench: %s\n", qPrintable(why));
-    std::exit(1);
-}
 
 qsizetype countLines(PanemakerProcess &panemaker, const QString &start)
 {
@@ -87,9 +80,7 @@ int main(int argc, char **argv)
         fail(QStringLiteral("the window manager did not take all %1 windows").arg(windowCount));
 
     PanemakerProcess panemaker(desktop);
-    if (!panemaker.start({QStringLiteral("askToFillGap=true")})
-        || !panemaker.waitForLine(QStringLiteral("Registered 18 shortcuts; failed: ")))
-        fail(QStringLiteral("Panemaker did not start: ") + panemaker.lines().join(u'\n'));
+    startPanemaker(panemaker, {QStringLiteral("askToFillGap=true")});
     const qint64 pid = panemaker.process()->processId();
 
     // The bench's own connection presses the hot key and sees the picker mapped: an override-redirect window is a

@@ -1,7 +1,6 @@
 // idle-bench: how often Panemaker wakes up while nothing happens, on the test desktop of the session named as
 // its argument (openbox, openbox-tint2, fluxbox, icewm; openbox when none is given).
-#include "desktop/TestDesktop.h"
-#include "support/PanemakerProcess.h"
+#include "Bench.h"
 #include "support/ProcessFigures.h"
 
 #include <QCoreApplication>
@@ -16,26 +15,16 @@ namespace {
 
 constexpr int idleSeconds = 10;
 
-void fail(const QString &why)
-{
-    std::fprintf(stderr, "idle-bench: %s\n", qPrintable(why));
-    std::exit(1);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString name = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("openbox");
-    const std::optional<TestDesktop::Session> session = TestDesktop::sessionNamed(name);
-    if (!session)
-        fail(QStringLiteral("no session named ") + name);
-    TestDesktop desktop(*session);
+    TestDesktop desktop(sessionArgument(app.arguments()));
+    const QString name = desktop.sessionName();
     desktop.start();
     PanemakerProcess panemaker(desktop);
-    if (!panemaker.start({}) || !panemaker.waitForLine(QStringLiteral("Registered 18 shortcuts; failed: ")))
-        fail(QStringLiteral("Panemaker did not start: ") + panemaker.lines().join(u'\n'));
+    startPanemaker(panemaker, {});
     // Let start-up settle (the first checks run soon after launch), then watch.
     QThread::sleep(3);
     const qint64 pid = panemaker.process()->processId();

@@ -5,7 +5,7 @@
 // Escape after the move's time is taken.
 //
 //   snap-bench [--program PATH] [--moves N] [--fill] [SESSION ...]     (sessions: openbox fluxbox by default)
-#include "desktop/TestDesktop.h"
+#include "Bench.h"
 #include "support/ProcessFigures.h"
 
 #include <QCoreApplication>
@@ -29,12 +29,6 @@ namespace {
 constexpr int timeoutMs = 3000;
 constexpr int pauseMs = 30;
 const int windowCounts[] = {40, 200};
-
-[[noreturn]] void fail(const QString &why)
-{
-    std::fprintf(stderr, "snap-bench: %s\n", qPrintable(why));
-    std::exit(1);
-}
 
 QString text(const QRect &r)
 {
