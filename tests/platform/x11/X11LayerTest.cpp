@@ -47,10 +47,7 @@ class X11LayerTest : public QObject {
         const QRect r = m_desktop->outerFrame(window.id).value_or(QRect()).marginsRemoved(shadow);
         return Rect{double(r.x()), double(r.y()), double(r.width()), double(r.height())};
     }
-    Windows::Details detailsOf(const AXWindow &window)
-    {
-        return m_windows->details({window}).value(0);
-    }
+    Windows::Details detailsOf(const AXWindow &window) { return m_windows->details({window}).value(0); }
     std::uint32_t idAt(double x, double y) { return m_windows->windowAt(QPointF(x, y)).value_or(AXWindow()).id; }
 
     bool areasAre(const Rect &left, const Rect &right)
@@ -97,8 +94,6 @@ private Q_SLOTS:
         QTest::addColumn<QMargins>("shadow"); // _GTK_FRAME_EXTENTS (left, right, top, bottom): insets of the frame
         QTest::addColumn<Rect>("target");
         const QString plain = u"x=300 y=200 w=500 h=400"_s, maximized = u"maximized=1"_s;
-        QTest::newRow("left half of LEFT") << plain << QMargins() << Rect{0, 0, 720, 900};
-        QTest::newRow("right half of RIGHT") << plain << QMargins() << Rect{2400, 0, 960, 1080};
         QTest::newRow("shadowed, with a gap")
             << plain + u" gtkextents=20,20,15,25"_s << QMargins(20, 15, 20, 25) << Rect{1448, 8, 944, 1064};
         QTest::newRow("shadowed, uneven")
