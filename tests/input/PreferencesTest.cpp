@@ -122,7 +122,6 @@ private Q_SLOTS:
         QTest::newRow("false") << u"checkForUpdates"_s << QVariant(u"false"_s) << QVariant(false) << QString();
         QTest::newRow("inf") << u"windowGap"_s << QVariant(u"inf"_s) << QVariant(0.0) << QString();
         QTest::newRow("nan") << u"windowGap"_s << QVariant(u"nan"_s) << QVariant(0.0) << QString();
-        QTest::newRow("words") << u"windowGap"_s << QVariant(u"eight"_s) << QVariant(0.0) << QString();
         QTest::newRow("large") << u"windowGap"_s << QVariant(u"99999999999999999999"_s) << QVariant(1e20) << QString();
 
         const auto shortcuts = [](const char *name, const QVariant &stored, const ShortcutMap &expected,
