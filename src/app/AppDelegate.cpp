@@ -15,7 +15,8 @@ AppDelegate::AppDelegate(Preferences &prefs, Platform platform, QString bundlePa
       m_manager(WindowManager::Platform{platform.windows, platform.displays, platform.usableArea, platform.applications,
                                         platform.system},
                 prefs, &m_gapFiller),
-      m_dragSnapper(DragSnapper::Platform{platform.windows, platform.displays, platform.system, platform.mouse})
+      m_dragSnapper(DragSnapper::Platform{platform.windows, platform.displays, platform.system, platform.mouse}),
+      m_recording(prefs, platform.system), m_access(platform.system)
 {
     // A pointer going in and out of zones shows the same window again; it goes once the drag is over.
     m_previewRelease.setSingleShot(true);
@@ -43,13 +44,27 @@ void AppDelegate::applicationDidFinishLaunching()
 
     m_screenFrames = currentScreenFrames();
     connect(&m_platform.displays, &Displays::changed, this, &AppDelegate::displaysChanged);
+    // While a shortcut is recorded every hot key is off, so that a combination that is one
+    // reaches the recorder; they come back, with what was recorded, when the recording ends.
     observe(&m_prefs, &Preferences::shortcuts, &Preferences::shortcutsChanged, this,
-            [this](const ShortcutMap &shortcuts) { m_hotKeys.registerShortcuts(shortcuts); });
+            [this](const ShortcutMap &shortcuts) {
+                if (!m_recording.action())
+                    m_hotKeys.registerShortcuts(shortcuts);
+            });
+    connect(&m_recording, &ShortcutRecording::actionChanged, this, [this](const std::optional<SnapAction> &action) {
+        if (action)
+            m_hotKeys.unregisterAll();
+        else
+            m_hotKeys.registerShortcuts(m_prefs.shortcuts());
+    });
+
+    connect(&m_access, &AccessibilityMonitor::trustedChanged, this,
+            [](bool trusted) { Log::info(QStringLiteral("Accessibility %1").arg(Log::text(trusted))); });
 
     // Screen capture needs no permission on X11.
-    Log::info(QStringLiteral("Launched %1: accessibility %2, screen recording %3, drag %4")
-                  .arg(m_bundlePath, Log::text(m_platform.system.isAccessTrusted()), Log::text(true),
-                       Log::text(m_prefs.dragToSnap())));
+    Log::info(
+        QStringLiteral("Launched %1: accessibility %2, screen recording %3, drag %4")
+            .arg(m_bundlePath, Log::text(m_access.isTrusted()), Log::text(true), Log::text(m_prefs.dragToSnap())));
 }
 
 void AppDelegate::reopen()

@@ -1,6 +1,7 @@
 // AppDelegate: owns the long-lived objects of the program and wires them together at launch.
 #pragma once
 
+#include "app/AccessibilityMonitor.h"
 #include "core/UsableArea.h"
 #include "core/WindowManager.h"
 #include "gaps/GapFiller.h"
@@ -8,6 +9,7 @@
 #include "input/DragSnapper.h"
 #include "input/HotKeyCenter.h"
 #include "input/Preferences.h"
+#include "input/ShortcutRecording.h"
 #include "platform/HotKeys.h"
 
 #include <QList>
@@ -47,6 +49,7 @@ public:
     WindowManager &manager() { return m_manager; }
     GapFiller &gapFiller() { return m_gapFiller; }
     DragSnapper &dragSnapper() { return m_dragSnapper; }
+    ShortcutRecording &recording() { return m_recording; }
     HotKeyCenter &hotKeys() { return m_hotKeys; }
 
 private:
@@ -61,6 +64,8 @@ private:
     GapFiller m_gapFiller;
     WindowManager m_manager;
     DragSnapper m_dragSnapper;
+    ShortcutRecording m_recording;
+    AccessibilityMonitor m_access;
     QPointer<HighlightWindow> m_dragPreview;
     QTimer m_previewRelease;
     QList<Rect> m_screenFrames;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace panemaker {
 
@@ -16,6 +17,9 @@ public:
     virtual std::int32_t processId() const = 0;
     // Whether a compositing manager runs, so that translucent windows blend with what is below.
     virtual bool isCompositing() const = 0;
+    // Calls `onChange` on the main thread whenever access may have come or gone (on X11: the
+    // window manager's check window changed or went away), to ask isAccessTrusted() again.
+    virtual void watchAccess(std::function<void()> onChange) = 0;
 };
 
 } // namespace panemaker

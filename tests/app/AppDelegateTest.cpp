@@ -1,5 +1,5 @@
-// AppDelegate's wiring over fakes: shortcuts follow the settings, presses snap and fill gaps,
-// display changes are noticed once and end a gap-filling session.
+// AppDelegate's wiring over fakes: shortcuts follow the settings and step aside while one is
+// recorded, presses snap and fill gaps, display changes are noticed once and end a gap-filling session.
 #include "app/AppDelegate.h"
 #include "fake/FakeClickMonitor.h"
 #include "fake/FakeDesktop.h"
@@ -47,6 +47,15 @@ private Q_SLOTS:
         QCOMPARE(keys.live.size(), std::size_t(18));
         prefs.setShortcut(std::nullopt, SnapAction::center);
         QCOMPARE(keys.live.size(), std::size_t(17));
+        // No hot key while a shortcut is recorded; what was recorded is live, registered once, as it ends.
+        delegate.recording().start(SnapAction::maximize);
+        QVERIFY(keys.live.empty());
+        QVERIFY(delegate.recording().handleKey(96, 0)); // F5
+        QCOMPARE(keys.live.size(), std::size_t(17));
+        QVERIFY(std::ranges::any_of(keys.live, [](const auto &entry) {
+            return entry.second.first == Shortcut{96, 0};
+        }));
+        QCOMPARE(log.events().filter(u"Registered 17"_s).size(), 2);
 
         desktop.add(1, Rect{100, 100, 400, 300});
         prefs.setAskToFillGap(true);

@@ -34,6 +34,8 @@ public:
     QHash<std::int32_t, QString> names;
     QSet<std::int32_t> hiddenApplications;
     bool trusted = true;
+    mutable int trustQueries = 0;
+    std::function<void()> accessWatcher;
     std::int32_t ownPid = 1;
     int beeps = 0;
     int setFrameResult = 0;
@@ -146,8 +148,13 @@ public:
     }
     void unhide(std::int32_t pid) override { hiddenApplications.remove(pid); }
 
-    bool isAccessTrusted() const override { return trusted; }
+    bool isAccessTrusted() const override
+    {
+        ++trustQueries;
+        return trusted;
+    }
     void beep() override { ++beeps; }
+    void watchAccess(std::function<void()> onChange) override { accessWatcher = std::move(onChange); }
     std::int32_t processId() const override { return ownPid; }
     bool isCompositing() const override { return false; }
 };

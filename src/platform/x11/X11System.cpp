@@ -10,12 +10,19 @@ X11System::X11System(XConnection &x) : m_x(x)
     x.onEvent(XCB_PROPERTY_NOTIFY, &m_subscriber, [this](const xcb_generic_event_t *event) {
         const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
         if (property->window == m_x.root() && property->atom == m_x.ewmh()->_NET_SUPPORTING_WM_CHECK)
-            m_windowManagerRuns.reset();
+            windowManagerChanged();
     });
     x.onEvent(XCB_DESTROY_NOTIFY, &m_subscriber, [this](const xcb_generic_event_t *event) {
         if (reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window == m_checkWindow)
-            m_windowManagerRuns.reset();
+            windowManagerChanged();
     });
+}
+
+void X11System::windowManagerChanged()
+{
+    m_windowManagerRuns.reset();
+    if (m_onAccessChange)
+        m_onAccessChange();
 }
 
 bool X11System::isAccessTrusted() const

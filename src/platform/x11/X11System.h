@@ -20,13 +20,16 @@ public:
     std::int32_t processId() const override;
     // A compositing manager owns _NET_WM_CM_S0.
     bool isCompositing() const override;
+    void watchAccess(std::function<void()> onChange) override { m_onAccessChange = std::move(onChange); }
 
 private:
+    void windowManagerChanged();
     const XConnection &m_x;
     // Asked of the server again only when the root's pointer to the check window changes or
     // the check window goes away.
     mutable std::optional<bool> m_windowManagerRuns;
     mutable xcb_window_t m_checkWindow = XCB_WINDOW_NONE;
+    std::function<void()> m_onAccessChange;
     QObject m_subscriber; // ends the subscriptions with this object
 };
 

@@ -283,13 +283,16 @@ private Q_SLOTS:
         QVERIFY(m_desktop->waitUntil([&] { return m_windows->focusedWindow() != gone; }));
     }
 
-    // Last: it takes the window manager down.
+    // Last: it takes the window manager down, which the session is told of.
     void windowsCanBeMovedOnlyWhileAWindowManagerRuns()
     {
         X11System system(*m_x);
+        int notices = 0;
+        system.watchAccess([&] { ++notices; });
         QVERIFY(system.isAccessTrusted());
-        ::kill(pid_t(m_desktop->processIds().at(1)), SIGKILL); // openbox, started after the server
-        QVERIFY(m_desktop->waitUntil([&] { return !system.isAccessTrusted(); }));
+        ::kill(pid_t(m_desktop->processIds().at(1)), SIGKILL);      // openbox, started after the server
+        QVERIFY(m_desktop->waitUntil([&] { return notices > 0; })); // its check window is destroyed
+        QVERIFY(!system.isAccessTrusted());
     }
 };
 
