@@ -3,6 +3,8 @@
 
 #include <QDeadlineTimer>
 
+#include <xcb/xcb_icccm.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -12,8 +14,10 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// The longest a window manager gets to carry out one request.
+// The longest a window manager gets to carry out one request; one that left a window's size
+// alone although the window allows the new one gets longer, as it is only busy.
 constexpr milliseconds requestWait{100};
+constexpr milliseconds overdueWait{500};
 // How long a placement must stay unchanged to count as final: once it shows the request, long
 // enough for an application that puts its own size back at once; otherwise, long enough for a
 // busy window manager to finish its burst of configures.
@@ -137,6 +141,19 @@ void X11Windows::requestMoveResize(xcb_window_t window, std::optional<QPoint> fr
                                        std::uint32_t(s.height()));
 }
 
+bool X11Windows::allowsSize(xcb_window_t window, QSize size) const
+{
+    xcb_size_hints_t hints{};
+    if (!xcb_icccm_get_wm_normal_hints_reply(m_x.xcb(), xcb_icccm_get_wm_normal_hints(m_x.xcb(), window), &hints,
+                                             nullptr))
+        return true;
+    const bool aboveMinimum = !(hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE)
+                              || (size.width() >= hints.min_width && size.height() >= hints.min_height);
+    const bool belowMaximum = !(hints.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE)
+                              || (size.width() <= hints.max_width && size.height() <= hints.max_height);
+    return aboveMinimum && belowMaximum;
+}
+
 bool X11Windows::Wanted::isShownBy(const WindowFacts &facts) const
 {
     return facts.client && (!position || facts.client->topLeft() == *position)
@@ -175,7 +192,7 @@ bool X11Windows::mayShowPlacement(xcb_window_t window, const xcb_generic_event_t
 std::optional<WindowFacts> X11Windows::settle(xcb_window_t window, WindowFacts facts, const Wanted &wanted,
                                               Request request) const
 {
-    const QDeadlineTimer deadline(requestWait);
+    const QDeadlineTimer deadline(request == Request::overdue ? overdueWait : requestWait);
     const QSize sizeBefore = facts.client->size();
     bool changed = false;
     // A busy window manager may show the move well before the resize: a window that has moved
@@ -255,9 +272,11 @@ int X11Windows::setFrame(const AXWindow &window, const Rect &target)
                && (std::abs(settled->client->width() - client.width()) > 1
                    || std::abs(settled->client->height() - client.height()) > 1)) {
         // Some applications take a new size only after they have moved: ask for it once more.
+        const bool overdue = settled->client->size() == facts->client->size() && allowsSize(window.id, client.size());
         requestMoveResize(window.id, std::nullopt, client.size());
         m_x.flush();
-        settled = settle(window.id, *settled, {std::nullopt, client.size()}, Request::second);
+        settled =
+            settle(window.id, *settled, {std::nullopt, client.size()}, overdue ? Request::overdue : Request::second);
     }
     watch(window.id, false);
     return settled ? 0 : -XCB_WINDOW;

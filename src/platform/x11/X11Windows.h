@@ -43,7 +43,11 @@ private:
     };
     // After a first request any settled placement will do; after the second, only the wanted one
     // (an application may take its size late), or none at all when the request changed nothing.
-    enum class Request { first, second };
+    // An overdue one is a second request to a window manager that has not yet resized a window
+    // which allows the size: only the wanted placement ends its longer wait.
+    enum class Request { first, second, overdue };
+    // Whether the window's size hints allow this client size.
+    bool allowsSize(xcb_window_t window, QSize size) const;
 
     bool isOnCurrentDesktop(const WindowFacts &facts, std::uint32_t currentDesktop) const;
     void requestMoveResize(xcb_window_t window, std::optional<QPoint> framePosition, std::optional<QSize> size) const;
