@@ -1,6 +1,8 @@
 // System: what the program asks of the desktop session as a whole.
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <functional>
 
@@ -20,6 +22,8 @@ public:
     // Calls `onChange` on the main thread whenever access may have come or gone (on X11: the
     // window manager's check window changed or went away), to ask isAccessTrusted() again.
     virtual void watchAccess(std::function<void()> onChange) = 0;
+    // The running window manager's name for itself; empty when none runs.
+    virtual QString windowManagerName() const = 0;
 };
 
 } // namespace panemaker

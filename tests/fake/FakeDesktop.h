@@ -36,6 +36,7 @@ public:
     bool trusted = true;
     mutable int trustQueries = 0;
     std::function<void()> accessWatcher;
+    QString windowManager = QStringLiteral("Openbox");
     std::int32_t ownPid = 1;
     int beeps = 0;
     int setFrameResult = 0;
@@ -157,6 +158,7 @@ public:
     void watchAccess(std::function<void()> onChange) override { accessWatcher = std::move(onChange); }
     std::int32_t processId() const override { return ownPid; }
     bool isCompositing() const override { return false; }
+    QString windowManagerName() const override { return trusted ? windowManager : QString(); }
 };
 
 } // namespace panemaker

@@ -17,6 +17,14 @@ public:
         return found == keys.end() ? std::nullopt : std::optional(found->second);
     }
 
+    // Native codes are the virtual key codes plus 1000, so that mixing them up shows.
+    std::optional<std::uint16_t> virtualKeyCode(std::uint32_t nativeScanCode) const override
+    {
+        if (nativeScanCode < 1000 || nativeScanCode > 1000 + 0xffff)
+            return std::nullopt;
+        return std::uint16_t(nativeScanCode - 1000);
+    }
+
     // The letter keys of a US layout that the default shortcuts use, and A.
     static FakeKeyboardLayout us()
     {

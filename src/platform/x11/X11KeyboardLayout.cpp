@@ -51,6 +51,13 @@ X11KeyboardLayout::X11KeyboardLayout(XConnection &x) : m_x(x)
 
 X11KeyboardLayout::~X11KeyboardLayout() = default;
 
+std::optional<std::uint16_t> X11KeyboardLayout::virtualKeyCode(std::uint32_t nativeScanCode) const
+{
+    if (nativeScanCode > 255)
+        return std::nullopt;
+    return x11::virtualKeyCode(xcb_keycode_t(nativeScanCode));
+}
+
 std::optional<QString> X11KeyboardLayout::keyText(std::uint16_t keyCode) const
 {
     const std::optional<xcb_keycode_t> keycode = xKeycode(keyCode);

@@ -26,6 +26,8 @@ public:
 
     // Safe from any thread.
     std::optional<QString> keyText(std::uint16_t keyCode) const override;
+    // Qt's native scan code on X11 is the X keycode.
+    std::optional<std::uint16_t> virtualKeyCode(std::uint32_t nativeScanCode) const override;
 
 private:
     struct ContextDeleter {

@@ -1,6 +1,8 @@
 // The session on X11.
 #include "platform/x11/X11System.h"
 
+#include "platform/x11/Properties.h"
+
 #include <QCoreApplication>
 
 namespace panemaker::x11 {
@@ -44,6 +46,14 @@ bool X11System::isAccessTrusted() const
         }
     }
     return *m_windowManagerRuns;
+}
+
+QString X11System::windowManagerName() const
+{
+    if (!isAccessTrusted())
+        return {};
+    return text(m_x.readProperty(m_checkWindow, m_x.ewmh()->_NET_WM_NAME, 256), m_x.ewmh()->UTF8_STRING)
+        .value_or(QString());
 }
 
 void X11System::beep()

@@ -21,6 +21,8 @@ public:
     // A compositing manager owns _NET_WM_CM_S0.
     bool isCompositing() const override;
     void watchAccess(std::function<void()> onChange) override { m_onAccessChange = std::move(onChange); }
+    // _NET_WM_NAME of the check window.
+    QString windowManagerName() const override;
 
 private:
     void windowManagerChanged();
