@@ -9,7 +9,10 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 #include <QTimer>
+
+#include <optional>
 
 namespace panemaker {
 
@@ -25,8 +28,7 @@ class ConflictDetection final : public QObject {
     Q_OBJECT
 
 public:
-    ConflictDetection(Processes &processes, WindowManagerSettings &settings, System &system,
-                      QObject *parent = nullptr);
+    ConflictDetection(Processes &processes, WindowManagerSettings &settings, System &system, QObject *parent = nullptr);
 
     // The known snapping tools running now, scanned afresh on each call.
     QList<OtherSnapper> runningOtherSnappers() const;
@@ -48,6 +50,25 @@ public:
 Q_SIGNALS:
     void otherSnappersChanged(const QList<panemaker::OtherSnapper> &snappers);
     void edgeTilingStateChanged(panemaker::EdgeTilingState state);
+
+private:
+    // Reads off the main thread, then hands the results to `apply` on the main thread. No
+    // process list is taken when `scan` is false.
+    void readInBackground(bool scan);
+    void apply(const std::optional<QList<OtherSnapper>> &snappers, EdgeTilingState state);
+
+    Processes &m_processes;
+    WindowManagerSettings &m_settings;
+    System &m_system;
+    EdgeTilingState m_edgeTiling = EdgeTilingState::off;
+    // The list last reported to the watchers.
+    QList<OtherSnapper> m_snappers;
+    QTimer m_watch{this};
+    // A read still under way when the timer fires again is not started twice.
+    int m_pendingScans = 0;
+    // One thread, so that results come back in order; destroyed first, it waits for a read
+    // under way, which therefore never outlives this object.
+    QThreadPool m_pool;
 };
 
 } // namespace panemaker
