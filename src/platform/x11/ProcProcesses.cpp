@@ -44,14 +44,12 @@ bool isInterpreter(const QString &comm)
     return interpreters.match(comm).hasMatch();
 }
 
-// The script's base name, or the module of `-m module`; empty for `-c` or no script at all.
+// The script's base name: the first argument that is not an option, which is also the module
+// of `python -m module`; nothing for a command line (`-c`, `-e`) or no script at all.
 QString scriptName(const QByteArray &cmdline)
 {
     const QList<QByteArray> args = cmdline.split('\0');
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QByteArray &arg = args[i];
-        if (arg == "-m")
-            return i + 1 < args.size() ? QString::fromLocal8Bit(args[i + 1]) : QString();
+    for (const QByteArray &arg : args.mid(1)) {
         if (arg == "-c" || arg == "-e")
             return {};
         if (!arg.isEmpty() && !arg.startsWith('-'))
