@@ -8,7 +8,10 @@
 #include "input/ShortcutRecording.h"
 #include "platform/KeyboardLayout.h"
 
+#include <QLabel>
+#include <QPushButton>
 #include <QSet>
+#include <QSlider>
 #include <QWidget>
 
 #include <functional>
@@ -32,12 +35,46 @@ public:
     // `otherSnappers` is the list taken when the window was built; later lists come from
     // the conflict detection's change signal.
     SettingsView(Services services, QList<OtherSnapper> otherSnappers, QWidget *parent = nullptr);
+    ~SettingsView() override;
 
     // The actions whose shortcut another program holds, so that it could not be registered.
     void setRefusedActions(const QSet<SnapAction> &actions);
 
     // "Quit Panemaker" was chosen.
     std::function<void()> onQuit;
+
+protected:
+    // While a shortcut is recorded: every key pressed in this window.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // One action's shortcut field, its clear button and the note that another program holds it.
+    struct ShortcutRow {
+        SnapAction action;
+        QPushButton *field;
+        QWidget *clear;
+        QLabel *refused;
+    };
+
+    QPixmap appIcon() const;
+    void updateConflicts();
+    void showGap(double gap);
+    void updateShortcuts();
+    void followRecording();
+
+    Services m_services;
+    QList<OtherSnapper> m_otherSnappers;
+    EdgeTilingState m_edgeTiling;
+    QWidget *m_access = nullptr;
+    QWidget *m_tilingRow = nullptr;
+    QLabel *m_tilingSymbol = nullptr;
+    QLabel *m_tilingText = nullptr;
+    QWidget *m_snappersRow = nullptr;
+    QLabel *m_snappersText = nullptr;
+    QPushButton *m_quitSnappers = nullptr;
+    QSlider *m_gapSlider = nullptr;
+    QLabel *m_gapLabel = nullptr;
+    QList<ShortcutRow> m_shortcutRows;
 };
 
 } // namespace panemaker
