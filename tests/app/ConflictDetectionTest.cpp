@@ -27,7 +27,8 @@ struct FakeReads final : Processes, WindowManagerSettings {
     EdgeTilingState edgeTiling(const QString &windowManager) const override
     {
         QMutexLocker lock(&mutex);
-        askedFor = windowManager + (QThread::currentThread() == qApp->thread() ? " on the main thread" : "");
+        askedFor = windowManager
+                   + (QThread::currentThread() == QCoreApplication::instance()->thread() ? " on the main thread" : "");
         return ++reads, tiling;
     }
     bool openTilingSettings(const QString &windowManager) override { return opened = windowManager, true; }
