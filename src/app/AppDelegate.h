@@ -2,6 +2,9 @@
 #pragma once
 
 #include "app/AccessibilityMonitor.h"
+#include "app/ConflictDetection.h"
+#include "app/LaunchAtLogin.h"
+#include "app/SettingsWindow.h"
 #include "core/UsableArea.h"
 #include "core/WindowManager.h"
 #include "gaps/GapFiller.h"
@@ -11,11 +14,16 @@
 #include "input/Preferences.h"
 #include "input/ShortcutRecording.h"
 #include "platform/HotKeys.h"
+#include "platform/KeyboardLayout.h"
+#include "platform/Processes.h"
+#include "platform/WindowManagerSettings.h"
 
 #include <QList>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace panemaker {
@@ -35,16 +43,30 @@ public:
         WindowThumbnails &thumbnails;
         ClickMonitor &clicks;
         MouseMonitor &mouse;
+        Processes &processes;
+        WindowManagerSettings &windowManagerSettings;
+        const KeyboardLayout &keyboardLayout;
     };
 
-    AppDelegate(Preferences &prefs, Platform platform, QString bundlePath, QObject *parent = nullptr);
-    ~AppDelegate() override { delete m_dragPreview; }
+    // `programPath` is the executable, which the autostart entry runs.
+    AppDelegate(Preferences &prefs, Platform platform, QString bundlePath, QString programPath,
+                QObject *parent = nullptr);
+    ~AppDelegate() override;
 
-    // Connects hot keys to the window manager, registers the shortcuts and follows changes
-    // of the shortcuts and the displays.
+    // Installs the tray icon, connects hot keys to the window manager, registers the shortcuts,
+    // follows changes of the settings and the displays, and opens the settings window when no
+    // window manager runs.
     void applicationDidFinishLaunching();
     // Another start of the program asked this one to show itself.
     void reopen();
+    void showSettings();
+
+    // Empties the menu and fills it with what the program can do now.
+    void populateMenu(QMenu &menu);
+    QMenu &statusMenu() { return m_statusMenu; }
+    SettingsWindow *settingsWindow() const { return m_settingsWindow; }
+    // The actions whose shortcut another program holds.
+    const QSet<SnapAction> &refusedActions() const { return m_hotKeys.refusedActions(); }
 
     WindowManager &manager() { return m_manager; }
     GapFiller &gapFiller() { return m_gapFiller; }
@@ -53,6 +75,10 @@ public:
     HotKeyCenter &hotKeys() { return m_hotKeys; }
 
 private:
+    void installStatusItem();
+    void ensureStatusItemVisible();
+    void registerShortcuts();
+    void settingsWindowClosed();
     void displaysChanged();
     void showDragPreview(const std::optional<Rect> &frame);
     QList<Rect> currentScreenFrames() const;
@@ -66,6 +92,11 @@ private:
     DragSnapper m_dragSnapper;
     ShortcutRecording m_recording;
     AccessibilityMonitor m_access;
+    ConflictDetection m_conflicts;
+    LaunchAtLogin m_launchAtLogin;
+    QMenu m_statusMenu;
+    QSystemTrayIcon *m_statusItem = nullptr;
+    QPointer<SettingsWindow> m_settingsWindow;
     QPointer<HighlightWindow> m_dragPreview;
     QTimer m_previewRelease;
     QList<Rect> m_screenFrames;

@@ -483,6 +483,12 @@ bool SettingsView::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     const auto *key = static_cast<QKeyEvent *>(event);
+    // A modifier pressed on its own is the start of a combination, not a key to record.
+    static const QSet<int> modifierKeys{Qt::Key_Shift,   Qt::Key_Control,  Qt::Key_Meta,    Qt::Key_Alt,
+                                        Qt::Key_AltGr,   Qt::Key_Super_L,  Qt::Key_Super_R, Qt::Key_Hyper_L,
+                                        Qt::Key_Hyper_R, Qt::Key_CapsLock, Qt::Key_NumLock, Qt::Key_ScrollLock};
+    if (modifierKeys.contains(key->key()))
+        return true;
     if (const std::optional<std::uint16_t> code = m_services.layout.virtualKeyCode(key->nativeScanCode())) {
         const Qt::KeyboardModifiers mods = key->modifiers();
         std::uint64_t flags = 0;

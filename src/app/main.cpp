@@ -1,16 +1,9 @@
 // panemaker: the entry point. Connects to the X display, hands over to a running instance
 // or becomes the one, and runs until asked to quit.
-#include "app/AppDelegate.h"
+#include "app/Program.h"
 #include "app/SingleInstance.h"
+#include "app/StatusIcon.h"
 #include "platform/Log.h"
-#include "platform/x11/X11Applications.h"
-#include "platform/x11/X11Displays.h"
-#include "platform/x11/X11HotKeys.h"
-#include "platform/x11/X11MouseMonitor.h"
-#include "platform/x11/X11StageManager.h"
-#include "platform/x11/X11System.h"
-#include "platform/x11/X11Thumbnails.h"
-#include "platform/x11/X11Windows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,21 +62,9 @@ int run(QApplication &app, x11::XConnection &x)
         Log::error(QStringLiteral("Lost the connection to the X display; quitting"));
         QCoreApplication::exit(1);
     });
-    x11::X11Displays displays(x);
-    x11::X11Windows windows(x, displays);
-    x11::X11Applications applications(x, windows);
-    x11::X11StageManager stageManager;
-    const UsableArea usableArea(displays, stageManager);
-    x11::X11System system(x);
-    x11::X11HotKeys hotKeys(x);
-    x11::X11Thumbnails thumbnails(x);
-    x11::X11MouseMonitor mouse({}, displays, x.frameClock());
-
     const QString bundle = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).canonicalPath();
-    AppDelegate delegate(Preferences::shared(),
-                         AppDelegate::Platform{windows, displays, usableArea, applications, system, hotKeys,
-                                               stageManager, thumbnails, mouse, mouse},
-                         bundle);
+    Program program(x, Preferences::shared(), bundle, QCoreApplication::applicationFilePath());
+    AppDelegate &delegate = program.delegate();
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, &AppDelegate::reopen);
     quitOnTerminationSignals(app);
     delegate.applicationDidFinishLaunching();
@@ -107,6 +88,8 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Panemaker"));
+    app.setApplicationVersion(QStringLiteral(PANEMAKER_VERSION));
+    app.setWindowIcon(statusIcon());
     const int status = run(app, *x);
     x.reset(); // its socket notifier must go while the application still exists
     return status;

@@ -27,6 +27,7 @@ void HotKeyCenter::installHandler()
 void HotKeyCenter::registerShortcuts(const ShortcutMap &shortcuts)
 {
     unregisterAll();
+    m_refused.clear();
     QStringList failures;
     std::uint32_t number = 0;
     for (SnapAction action : SnapAction::all()) {
@@ -40,6 +41,7 @@ void HotKeyCenter::registerShortcuts(const ShortcutMap &shortcuts)
             m_registered.append(*registration.handle);
             m_actionsByID.insert(number, action);
         } else {
+            m_refused.insert(action);
             failures.append(action.rawValue() + QLatin1Char('=') + QString::number(registration.status));
         }
     }

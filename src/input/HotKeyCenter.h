@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 
 #include <functional>
 
@@ -34,12 +35,16 @@ public:
     void handlePress(std::uint32_t number);
 
     int registeredCount() const { return int(m_registered.size()); }
+    // The actions whose shortcut the system refused at the last registration (another
+    // program holds the combination); kept while the hot keys are unregistered.
+    const QSet<SnapAction> &refusedActions() const { return m_refused; }
 
 private:
     HotKeys &m_hotKeys;
     bool m_handlerInstalled = false;
     QList<HotKeys::Handle> m_registered;
     QHash<std::uint32_t, SnapAction> m_actionsByID;
+    QSet<SnapAction> m_refused;
 };
 
 } // namespace panemaker

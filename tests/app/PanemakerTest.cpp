@@ -2,7 +2,9 @@
 // process.
 #include "desktop/TestDesktop.h"
 #include "support/PanemakerProcess.h"
+#include "support/ProcessFigures.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -221,7 +223,55 @@ private Q_SLOTS:
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(QString::fromUtf8(second.readAllStandardError()).contains(u"already running"_s));
         QVERIFY(m_panemaker->waitForLine(u"Opened again while running"_s));
+        QVERIFY(m_desktop->waitUntil([&] { return m_desktop->shownWindow(u"Panemaker Settings"_s).has_value(); }));
         QVERIFY(!squatter.hasPendingConnections());
+    }
+
+    // Closed again, the settings window leaves nothing running and little behind.
+    void theSettingsWindowLeavesNoWorkBehind()
+    {
+        QVERIFY(startPanemaker());
+        // The one look for the tray, a second after the start, is behind.
+        QVERIFY(m_desktop->waitUntil([&] { return !m_panemaker->lines().filter(u"Menu bar item frame"_s).isEmpty(); }));
+        QProcess second;
+        second.setProcessEnvironment(m_desktop->environment());
+        second.start(QStringLiteral(PANEMAKER_PROGRAM), {});
+        QVERIFY(second.waitForFinished(10000));
+        std::optional<xcb_window_t> settings;
+        QVERIFY(m_desktop->waitUntil([&] { return (settings = m_desktop->managedWindow(u"Panemaker Settings"_s)).has_value(); }));
+        m_desktop->activate(*settings);
+        QVERIFY(m_desktop->waitUntil([&] { return m_desktop->activeWindow() == settings; }));
+        QVERIFY(m_desktop->pressKey('w', {0xffe3}));
+        QVERIFY(m_desktop->waitUntil([&] { return !m_desktop->shownWindow(u"Panemaker Settings"_s); }));
+        QTest::qWait(500); // the window is deleted once the event loop is back
+        const qint64 pid = m_panemaker->process()->processId();
+        const std::optional<qint64> before = contextSwitches(pid);
+        QTest::qWait(2500); // longer than the scan of the processes while the window is open
+        QCOMPARE(contextSwitches(pid), before);
+#if !defined(__SANITIZE_ADDRESS__)
+        QVERIFY2(residentKb(pid) <= 45 * 1024, qPrintable(u"%1 kB resident"_s.arg(residentKb(pid))));
+#endif
+    }
+
+    // Started at login before the window manager, it says so in its settings window, and snaps as soon as
+    // one runs.
+    void startsWorkingWhenAWindowManagerComes()
+    {
+        TestDesktop late(TestDesktop::Session::openbox);
+        late.startWithoutWindowManager();
+        PanemakerProcess panemaker(late);
+        QVERIFY(panemaker.start({u"askToFillGap=false"_s}));
+        QVERIFY(panemaker.lines().filter(u"Launched"_s).constFirst().contains(u"accessibility false"_s));
+        QVERIFY(late.waitUntil([&] { return late.shownWindow(u"Panemaker Settings"_s).has_value(); }));
+        QVERIFY(late.screenshot(u"settings-no-window-manager"_s));
+        late.startWindowManager();
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        QVERIFY(panemaker.waitForLine(u"Accessibility true"_s));
+        QVERIFY2(sinceStart.elapsed() < 2000, qPrintable(u"%1 ms"_s.arg(sinceStart.elapsed())));
+        const xcb_window_t window = late.startClient()->openActive(u"late"_s, {u"x=100"_s, u"y=100"_s});
+        QVERIFY(panemaker.snap(SnapAction::leftHalf));
+        QVERIFY(panemaker.landsAt(window, QRect(0, 0, 720, 900)));
     }
 
     void quitsCleanly_data()

@@ -129,6 +129,7 @@ private Q_SLOTS:
     {
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         QCoreApplication::setApplicationVersion(u"1.4.0"_s);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
     }
 
     void accessSectionFollowsTheMonitor()
@@ -279,6 +280,8 @@ private Q_SLOTS:
                                       << false;
         QTest::newRow("delete clears") << SnapAction(SnapAction::restore) << Qt::Key_Backspace << none << 51u
                                        << QString() << false;
+        QTest::newRow("control alone waits for the key")
+            << SnapAction(SnapAction::leftHalf) << Qt::Key_Control << control << 59u << u"Type shortcut…"_s << true;
         QTest::newRow("space beeps and goes on, not clicking the field")
             << SnapAction(SnapAction::rightHalf) << Qt::Key_Space << none << 49u << u"Type shortcut…"_s << true;
     }
@@ -304,7 +307,7 @@ private Q_SLOTS:
 
         page.press(key, modifiers, virtualKey);
         QCOMPARE(page.recorder.action().has_value(), recording);
-        QCOMPARE(page.desktop.beeps, recording ? 1 : 0);
+        QCOMPARE(page.desktop.beeps, recording && key != Qt::Key_Control ? 1 : 0);
         QCOMPARE(button->text(), field.isEmpty() ? u"Record Shortcut"_s : field);
         QCOMPARE(button->palette().color(QPalette::ButtonText),
                  page.view->palette().color(recording         ? QPalette::Highlight

@@ -1,11 +1,13 @@
 // TestDesktop and TestClient: starting, querying and driving the private test desktop.
 #include "desktop/TestDesktop.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 #include <QTimer>
 
 #include <xcb/randr.h>
@@ -164,11 +166,32 @@ TestDesktop::~TestDesktop()
 
 void TestDesktop::start()
 {
+    startWithoutWindowManager();
+    startWindowManager();
+    // A program that lives in the tray needs one, else it opens a window to stay in reach. Openbox alone has
+    // none: the desktop's own connection stands in for it (and embeds nothing); every panel brings its own.
+    const xcb_atom_t tray = atom("_NET_SYSTEM_TRAY_S0");
+    if (m_session == Session::openbox)
+        xcb_set_selection_owner(m_connection, m_root, tray, XCB_CURRENT_TIME);
+    if (!waitForSelectionOwner(tray))
+        qFatal("the session has no system tray");
+}
+
+bool TestDesktop::waitForSelectionOwner(xcb_atom_t selection)
+{
+    return waitUntil([&] {
+        const auto owner = owned(
+            xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, selection), nullptr));
+        return owner && owner->owner != XCB_WINDOW_NONE;
+    });
+}
+
+void TestDesktop::startWithoutWindowManager()
+{
     if (!m_home.isValid())
         qFatal("cannot create a temporary directory: %s", qPrintable(m_home.errorString()));
     startServer();
     setUpMonitors();
-    startWindowManager();
 }
 
 QProcessEnvironment TestDesktop::environment() const
@@ -347,12 +370,7 @@ void TestDesktop::startWindowManager()
 bool TestDesktop::startCompositor()
 {
     startProcess(u"picom"_s, {u"--backend"_s, u"xrender"_s, u"--config"_s, u"/dev/null"_s});
-    const xcb_atom_t selection = atom("_NET_WM_CM_S0");
-    return waitUntil([&] {
-        const auto owner = owned(
-            xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, selection), nullptr));
-        return owner && owner->owner != XCB_WINDOW_NONE;
-    });
+    return waitForSelectionOwner(atom("_NET_WM_CM_S0"));
 }
 
 bool TestDesktop::syncWindowManager()
@@ -410,7 +428,7 @@ bool TestDesktop::manageProbe(const QDeadlineTimer &deadline)
     }
     xcb_destroy_window(m_connection, probe);
     sync();
-    return managed && waitUntil([&] { return clientList().isEmpty(); }, int(deadline.remainingTime()));
+    return managed && waitUntil([&] { return !clientList().contains(probe); }, int(deadline.remainingTime()));
 }
 
 bool TestDesktop::manageOutOfSight(const QDeadlineTimer &deadline)
@@ -504,8 +522,19 @@ QByteArray TestDesktop::windowName(xcb_connection_t *connection, xcb_window_t wi
                 : QByteArray();
 }
 
+std::optional<xcb_window_t> TestDesktop::managedWindow(const QString &title)
+{
+    for (xcb_window_t client : clientList()) {
+        if (windowName(m_connection, client) == title.toUtf8() && isViewable(client))
+            return client;
+    }
+    return std::nullopt;
+}
+
 std::optional<QRect> TestDesktop::shownWindow(const QString &title)
 {
+    if (const std::optional<xcb_window_t> client = managedWindow(title))
+        return outerFrame(*client);
     const auto tree = owned(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
     for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()); ++i) {
         const xcb_window_t window = xcb_query_tree_children(tree.get())[i];
@@ -562,6 +591,11 @@ bool TestDesktop::waitUntil(const std::function<bool()> &condition, int timeoutM
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
+        // A test that is the program under test starts its desktop before its application exists.
+        if (!QCoreApplication::instance()) {
+            QThread::msleep(10);
+            continue;
+        }
         // An event loop that really waits: qWait() sleeps between its rounds of events, and
         // whoever drains what arrived while a reply was awaited does so when the loop blocks.
         QEventLoop loop;

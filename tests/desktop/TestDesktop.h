@@ -75,9 +75,13 @@ public:
     TestDesktop &operator=(const TestDesktop &) = delete;
 
     // Starts Xvfb, makes the monitors, starts the session's window manager and panel, and waits until windows
-    // are managed and the panel has its place. A desktop that cannot start ends the test program (qFatal), as
-    // does every program it cannot start.
+    // are managed, the panel has its place and a system tray runs. A desktop that cannot start ends the test program
+    // (qFatal), as does every program it cannot start.
     void start();
+    // The server and its monitors alone, as at login before the session's window manager is up; then
+    // startWindowManager() starts it, with its panel if the session has one.
+    void startWithoutWindowManager();
+    void startWindowManager();
     // start(), then startClient(): what most tests begin with.
     TestClient *startWithClient()
     {
@@ -120,9 +124,11 @@ public:
     std::optional<QRect> outerFrame(xcb_window_t client);
     QList<xcb_window_t> clientList();
     std::optional<xcb_window_t> activeWindow();
-    // The frame of a window of the root with this WM_NAME while it is viewable, such as one of
-    // Panemaker's own.
+    // The frame of a window with this WM_NAME while it is viewable, such as one of Panemaker's own: a
+    // managed one's outer frame, or one of the root's children that bypasses the window manager.
     std::optional<QRect> shownWindow(const QString &title);
+    // The viewable managed window with this WM_NAME.
+    std::optional<xcb_window_t> managedWindow(const QString &title);
     // WM_NAME, as Qt sets it before it maps a window; empty for none.
     static QByteArray windowName(xcb_connection_t *connection, xcb_window_t window);
     bool isViewable(xcb_window_t window);
@@ -151,8 +157,7 @@ private:
     void startServer();
     xcb_connection_t *openConnection() const;
     void setUpMonitors();
-    // With its panel, if the session has one.
-    void startWindowManager();
+    bool waitForSelectionOwner(xcb_atom_t selection);
     bool manageProbe(const QDeadlineTimer &deadline);
     bool manageOutOfSight(const QDeadlineTimer &deadline);
     // Returns once the window manager has handled every event the server sent it before the call: Openbox can

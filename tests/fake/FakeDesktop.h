@@ -3,7 +3,9 @@
 #pragma once
 
 #include "platform/Applications.h"
+#include "platform/Processes.h"
 #include "platform/System.h"
+#include "platform/WindowManagerSettings.h"
 #include "platform/Windows.h"
 
 #include <QHash>
@@ -13,7 +15,11 @@
 
 namespace panemaker {
 
-class FakeDesktop final : public Windows, public Applications, public System {
+class FakeDesktop final : public Windows,
+                          public Applications,
+                          public System,
+                          public Processes,
+                          public WindowManagerSettings {
 public:
     struct Window {
         std::int32_t pid = 100;
@@ -37,6 +43,9 @@ public:
     mutable int trustQueries = 0;
     std::function<void()> accessWatcher;
     QString windowManager = QStringLiteral("Openbox");
+    QList<RunningProcess> processes;
+    QHash<QString, EdgeTilingState> edgeTilingByWindowManager{{QStringLiteral("Openbox"), EdgeTilingState::off}};
+    QStringList tilingSettingsOpened;
     std::int32_t ownPid = 1;
     int beeps = 0;
     int setFrameResult = 0;
@@ -159,6 +168,22 @@ public:
     std::int32_t processId() const override { return ownPid; }
     bool isCompositing() const override { return false; }
     QString windowManagerName() const override { return trusted ? windowManager : QString(); }
+
+    QList<RunningProcess> running() const override { return processes; }
+    void terminate(std::int32_t pid) override
+    {
+        processes.removeIf([pid](const RunningProcess &process) { return process.pid == pid; });
+    }
+
+    EdgeTilingState edgeTiling(const QString &windowManagerName) const override
+    {
+        return edgeTilingByWindowManager.value(windowManagerName, EdgeTilingState::unknown);
+    }
+    bool openTilingSettings(const QString &windowManagerName) override
+    {
+        tilingSettingsOpened.append(windowManagerName);
+        return true;
+    }
 };
 
 } // namespace panemaker

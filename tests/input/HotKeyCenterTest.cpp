@@ -50,6 +50,9 @@ private Q_SLOTS:
         for (const auto &[handle, registered] : keys.live)
             QCOMPARE(registered.first, shortcuts.at(SnapAction::all()[registered.second - 1]));
         QCOMPARE(log.events(), QStringList{line});
+        // What was refused outlives the hot keys, so that the settings can still show it.
+        center.unregisterAll();
+        QCOMPARE(center.refusedActions().size(), qsizetype(shortcuts.size()) - numbers.size());
     }
 
     // The handler is installed once it works; presses of numbers not registered (any more) are

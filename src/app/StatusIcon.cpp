@@ -1,0 +1,46 @@
+// The tray icon's drawing.
+#include "app/StatusIcon.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace panemaker {
+
+namespace {
+
+// Drawn on an 18 × 18 grid, scaled to `side` pixels.
+QPixmap drawIcon(int side)
+{
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(side / 18.0, side / 18.0);
+    painter.translate(9, 9);
+    painter.rotate(30);
+    const QRectF window(-6.5, -5, 13, 10);
+    const QColor ink(0x1e, 0x1e, 0x1e);
+    painter.setPen(QPen(ink, 1.4));
+    painter.setBrush(QColor(0xf4, 0xf4, 0xf4));
+    painter.drawRoundedRect(window, 1.6, 1.6);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ink);
+    painter.drawRect(QRectF(window.left() + 1.6, window.top() + 1.6, window.width() / 2 - 2.2, window.height() - 3.2));
+    return pixmap;
+}
+
+} // namespace
+
+QIcon statusIcon()
+{
+    static const QIcon icon = [] {
+        QIcon drawn;
+        for (int side : {16, 22, 24, 32, 48, 64})
+            drawn.addPixmap(drawIcon(side));
+        return drawn;
+    }();
+    return icon;
+}
+
+} // namespace panemaker
