@@ -290,9 +290,11 @@ private Q_SLOTS:
         int notices = 0;
         system.watchAccess([&] { ++notices; });
         QVERIFY(system.isAccessTrusted());
+        QCOMPARE(system.windowManagerName(), u"Openbox"_s);
         ::kill(pid_t(m_desktop->processIds().at(1)), SIGKILL);      // openbox, started after the server
         QVERIFY(m_desktop->waitUntil([&] { return notices > 0; })); // its check window is destroyed
         QVERIFY(!system.isAccessTrusted());
+        QCOMPARE(system.windowManagerName(), QString());
     }
 };
 
