@@ -6,7 +6,8 @@
 #include "input/Observe.h"
 #include "platform/Log.h"
 
-#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
 
 namespace panemaker {
 
@@ -100,6 +101,10 @@ void AppDelegate::installStatusItem()
     m_statusItem->setToolTip(QStringLiteral("Panemaker"));
     m_statusItem->setContextMenu(&m_statusMenu);
     connect(&m_statusMenu, &QMenu::aboutToShow, this, [this] {
+        // The picker holds the keyboard, and would take it back from the menu: a click on the tray
+        // icon is a click outside it.
+        if (m_gapFiller.isSessionRunning())
+            m_gapFiller.close(false, QStringLiteral("clicked outside"));
         populateMenu(m_statusMenu);
         m_conflicts.refreshEdgeTiling();
     });
