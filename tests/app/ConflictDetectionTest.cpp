@@ -27,8 +27,8 @@ struct FakeReads final : Processes, WindowManagerSettings {
     EdgeTilingState edgeTiling(const QString &windowManager) const override
     {
         QMutexLocker lock(&mutex);
-        askedFor = windowManager
-                   + (QThread::currentThread() == QCoreApplication::instance()->thread() ? " on the main thread" : "");
+        const bool main = QThread::currentThread() == QCoreApplication::instance()->thread();
+        askedFor = windowManager + (main ? " on the main thread" : "");
         return ++reads, tiling;
     }
     bool openTilingSettings(const QString &windowManager) override { return opened = windowManager, true; }
@@ -81,11 +81,7 @@ private Q_SLOTS:
         QCOMPARE(ConflictDetection::appNamesList(found), names);
         detection.quit(found);
         QCOMPARE(reads.terminated, pids);
-    }
-
-    void unnamedSnapper()
-    {
-        QCOMPARE(ConflictDetection::appNamesList({{3, ""}, {4, "Zentile"}}), "Another window manager and Zentile");
+        QCOMPARE(ConflictDetection::appNamesList({{3, ""}}), "Another window manager");
     }
 
     void watching()
@@ -109,19 +105,13 @@ private Q_SLOTS:
         QCOMPARE(detection.edgeTilingState(), EdgeTilingState::off); // until the read comes back
         QTRY_COMPARE(tiling, QList<EdgeTilingState>{EdgeTilingState::unknown});
         QCOMPARE(reads.askedFor, "Xfwm4");
-        const int first = reads.reads;
-        detection.refreshEdgeTiling();
-        QTRY_VERIFY(reads.reads > first);
-        QTest::qWait(30);
-        QCOMPARE(tiling.size(), 1);
         detection.openTilingSettings();
         QCOMPARE(reads.opened, "Xfwm4");
 
         auto *timer = detection.findChild<QTimer *>();
         QVERIFY(timer && !timer->isActive());
         detection.setWatching(true);
-        QVERIFY(timer->isActive());
-        QCOMPARE(timer->interval(), 2000);
+        QCOMPARE(timer->isActive() ? timer->interval() : 0, 2000);
         timer->setInterval(20); // the same reads, sooner
         readsSettle(4);         // the list it started with is no change
         QCOMPARE(snappers, QList<Snappers>{});

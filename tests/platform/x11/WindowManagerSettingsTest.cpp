@@ -61,9 +61,8 @@ private Q_SLOTS:
         QTest::addColumn<EdgeTilingState>("expected");
         const QString xfwm = "config/xfce4/xfconf/xfce-perchannel-xml/xfwm4.xml", kwin = "config/kwinrc";
         const auto xfconf = [](const char *property) {
-            return QByteArray("<?xml version=\"1.0\"?>\n<channel name=\"xfwm4\" version=\"1.0\">\n  <property "
-                              "name=\"general\" type=\"empty\">\n    <property name=\"theme\" value=\"Default\"/>\n")
-                   + property + "\n  </property>\n</channel>\n";
+            return "<channel name=\"xfwm4\"><property name=\"general\"><property name=\"theme\"/>"
+                   + QByteArray(property) + "</property></channel>";
         };
         // gsettings with the schemas (unless `schemas` is false) and the user's values in its keyfile.
         const auto gsettings = [](const char *keyfile, bool schemas = true) {
@@ -101,14 +100,11 @@ private Q_SLOTS:
         row("gnome shell off", "GNOME Shell",
             gsettings("[org/gnome/mutter]\nedge-tiling=false\n[org/cinnamon/muffin]\nedge-tiling=true\n"), off);
         row("mutter without gsettings", "Mutter", {}, unknown);
-        row("muffin on", "Mutter (Muffin)", gsettings("[org/cinnamon/muffin]\nedge-tiling=true\n"), on);
         row("muffin off", "Mutter (Muffin)",
             gsettings("[org/gnome/mutter]\nedge-tiling=true\n[org/cinnamon/muffin]\nedge-tiling=false\n"), off);
         row("muffin without its schema", "Mutter (Muffin)", gsettings("", false), unknown);
         row("metacity by default", "Metacity", gsettings(""), on);
         row("metacity off", "Metacity", gsettings("[org/gnome/metacity]\nedge-tiling=false\n"), off);
-        row("metacity without its schema", "Metacity", gsettings("", false), unknown);
-        row("openbox", "Openbox", {}, off);
         row("icewm", "IceWM 3.3.1 (Linux 6.1.0/x86_64)", {}, off);
         row("another", "Marco", gsettings("[org/gnome/mutter]\nedge-tiling=true\n"), unknown);
         row("none", "", {}, unknown);
@@ -133,18 +129,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("windowManager");
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QString>("started"); // the tool's name and arguments; empty: none
-        QTest::newRow("xfwm4") << "Xfwm4"
-                               << "xfwm4-tweaks-settings"
-                               << "xfwm4-tweaks-settings ";
-        QTest::newRow("cinnamon") << "Mutter (Muffin)"
-                                  << "cinnamon-settings"
-                                  << "cinnamon-settings tiling";
-        QTest::newRow("another desktop's tool") << "KWin"
-                                                << "cinnamon-settings"
-                                                << "";
-        QTest::newRow("openbox") << "Openbox"
-                                 << "obconf"
-                                 << "";
+        const auto row = [](const char *name, const char *wm, const char *tool, const char *started) {
+            QTest::newRow(name) << wm << tool << started;
+        };
+        row("xfwm4", "Xfwm4", "xfwm4-tweaks-settings", "xfwm4-tweaks-settings ");
+        row("cinnamon", "Mutter (Muffin)", "cinnamon-settings", "cinnamon-settings tiling");
+        row("another desktop's tool", "KWin", "cinnamon-settings", "");
+        row("openbox", "Openbox", "obconf", "");
     }
     void openTilingSettings()
     {
