@@ -77,8 +77,13 @@ QString ConflictDetection::appNamesList(const QList<OtherSnapper> &snappers)
 
 void ConflictDetection::quit(const QList<OtherSnapper> &snappers)
 {
-    for (const OtherSnapper &snapper : snappers)
-        m_processes.terminate(snapper.pid);
+    // A list shown a while ago may hold a process that has ended, and its number may belong to
+    // another program by now: only what still runs as the same tool is asked to quit.
+    const QList<OtherSnapper> running = runningOtherSnappers();
+    for (const OtherSnapper &snapper : snappers) {
+        if (running.contains(snapper))
+            m_processes.terminate(snapper.pid);
+    }
 }
 
 void ConflictDetection::refreshEdgeTiling()

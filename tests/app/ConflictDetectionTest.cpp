@@ -79,7 +79,8 @@ private Q_SLOTS:
         ConflictDetection detection(reads, reads, desktop);
         const Snappers found = detection.runningOtherSnappers();
         QCOMPARE(ConflictDetection::appNamesList(found), names);
-        detection.quit(found);
+        // Ended, and in some rows its number taken by another program (bash).
+        detection.quit(found + Snappers{{5, "QuickTile"}});
         QCOMPARE(reads.terminated, pids);
         QCOMPARE(ConflictDetection::appNamesList({{3, ""}}), "Another window manager");
     }
