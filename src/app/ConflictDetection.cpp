@@ -5,6 +5,8 @@
 #include <QMetaObject>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace panemaker {
 
 namespace {
@@ -78,10 +80,10 @@ QString ConflictDetection::appNamesList(const QList<OtherSnapper> &snappers)
 void ConflictDetection::quit(const QList<OtherSnapper> &snappers)
 {
     // A list shown a while ago may hold a process that has ended, and its number may belong to
-    // another program by now: only what still runs as the same tool is asked to quit.
+    // another program by now: only a number that still runs a known tool is asked to quit.
     const QList<OtherSnapper> running = runningOtherSnappers();
     for (const OtherSnapper &snapper : snappers) {
-        if (running.contains(snapper))
+        if (std::ranges::any_of(running, [&](const OtherSnapper &live) { return live.pid == snapper.pid; }))
             m_processes.terminate(snapper.pid);
     }
 }

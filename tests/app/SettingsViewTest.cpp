@@ -160,10 +160,12 @@ private Q_SLOTS:
         QCOMPARE(page.shownTexts(dragCaption, gapTitle),
                  (QStringList{u"Delta is also running and will fight with Panemaker."_s, u"Quit Delta"_s}));
         page.prefs.setDragToSnap(false);
+        // Shown by names of their own; running as tools that are known, which are what is asked to quit.
+        const QStringList tools{u"quicktile"_s, u"x-tile"_s, u"zentile"_s};
         QList<OtherSnapper> running;
         for (const QString &name : snappers) {
-            running.append({std::int32_t(100 + running.size()), name});
-            page.desktop.processes.append({running.last().pid, name});
+            page.desktop.processes.append({std::int32_t(100 + running.size()), tools[running.size()]});
+            running.append({page.desktop.processes.last().pid, name});
         }
         Q_EMIT page.conflicts.otherSnappersChanged(running);
         Q_EMIT page.conflicts.edgeTilingStateChanged(tiling);
