@@ -44,11 +44,13 @@ QKeySequence keySequence(const Shortcut &shortcut, const KeyboardLayout &layout)
     return QKeySequence(QKeyCombination(modifiers, *key));
 }
 
-QAction *addWarning(QMenu &menu, const QString &title, const QString &toolTip)
+// A warning leads the menu, set apart by a separator; choosing it starts the remedy.
+void addWarning(QMenu &menu, const QString &title, const QString &toolTip, const std::function<void()> &remedy)
 {
     QAction *item = menu.addAction(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning), title);
     item->setToolTip(toolTip);
-    return item;
+    QObject::connect(item, &QAction::triggered, &menu, remedy);
+    menu.addSeparator();
 }
 
 } // namespace
@@ -58,36 +60,30 @@ void AppDelegate::populateMenu(QMenu &menu)
     menu.clear();
     menu.setToolTipsVisible(true);
     if (!m_access.isTrusted()) {
-        addWarning(menu, QStringLiteral("No Window Manager Found…"), {});
-        connect(menu.actions().constLast(), &QAction::triggered, this, &AppDelegate::showSettings);
-        menu.addSeparator();
+        addWarning(menu, QStringLiteral("No Window Manager Found…"), {}, [this] { showSettings(); });
     }
     if (m_prefs.dragToSnap() && m_conflicts.edgeTilingState() == EdgeTilingState::on) {
-        QAction *item = addWarning(menu, QStringLiteral("Turn Off Window Manager Edge Tiling…"),
-                                   QStringLiteral("The window manager's own tiling, when a window is dragged to a "
-                                                  "screen edge, fights with Panemaker's drag snapping."));
-        connect(item, &QAction::triggered, &m_conflicts, &ConflictDetection::openTilingSettings);
-        menu.addSeparator();
+        addWarning(menu, QStringLiteral("Turn Off Window Manager Edge Tiling…"),
+                   QStringLiteral("The window manager's own tiling, when a window is dragged to a screen edge, "
+                                  "fights with Panemaker's drag snapping."),
+                   [this] { m_conflicts.openTilingSettings(); });
     }
     if (const QList<OtherSnapper> snappers = m_conflicts.runningOtherSnappers(); !snappers.isEmpty()) {
         const QString names = ConflictDetection::appNamesList(snappers);
-        QAction *item = addWarning(menu, QStringLiteral("Quit ") + names,
-                                   names + (snappers.size() == 1 ? QStringLiteral(" snaps") : QStringLiteral(" snap"))
-                                       + QStringLiteral(" windows too and will fight with Panemaker."));
-        connect(item, &QAction::triggered, this, [this] { m_conflicts.quit(m_conflicts.runningOtherSnappers()); });
-        menu.addSeparator();
+        addWarning(menu, QStringLiteral("Quit ") + names,
+                   names + (snappers.size() == 1 ? QStringLiteral(" snaps") : QStringLiteral(" snap"))
+                       + QStringLiteral(" windows too and will fight with Panemaker."),
+                   [this] { m_conflicts.quit(m_conflicts.runningOtherSnappers()); });
     }
     if (const QSet<SnapAction> &refused = m_hotKeys.refusedActions(); !refused.isEmpty()) {
         QStringList titles;
         for (SnapAction action : SnapAction::all())
             if (refused.contains(action))
                 titles.append(action.title());
-        QAction *item = addWarning(menu, QStringLiteral("Shortcuts in Use by Another Program…"),
-                                   QLocale().createSeparatedList(titles)
-                                       + QStringLiteral(": another program holds the shortcut. Choose another in "
-                                                        "Settings."));
-        connect(item, &QAction::triggered, this, &AppDelegate::showSettings);
-        menu.addSeparator();
+        addWarning(menu, QStringLiteral("Shortcuts in Use by Another Program…"),
+                   QLocale().createSeparatedList(titles)
+                       + QStringLiteral(": another program holds the shortcut. Choose another in Settings."),
+                   [this] { showSettings(); });
     }
 
     const QColor ink = menu.palette().color(QPalette::WindowText);

@@ -30,7 +30,7 @@ const QList<xcb_keysym_t> controlAlt{0xffe3, 0xffe9};
 class KeyHolder final {
 public:
     KeyHolder(const QString &display, xcb_keycode_t key, std::uint16_t modifiers)
-        : m_connection(xcb_connect(qPrintable(display), nullptr)), m_key(key), m_modifiers(modifiers)
+        : m_connection(xcb_connect(qPrintable(display), nullptr))
     {
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
         xcb_generic_error_t *error =
@@ -44,8 +44,6 @@ public:
 
 private:
     xcb_connection_t *m_connection;
-    xcb_keycode_t m_key;
-    std::uint16_t m_modifiers;
     bool m_held = false;
 };
 
