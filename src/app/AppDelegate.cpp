@@ -97,7 +97,7 @@ void AppDelegate::reopen()
 void AppDelegate::installStatusItem()
 {
     delete m_statusItem;
-    m_statusItem = new QSystemTrayIcon(statusIcon(), this);
+    m_statusItem = new QSystemTrayIcon(applicationIcon(Bundle(m_bundlePath)), this);
     m_statusItem->setToolTip(QStringLiteral("Panemaker"));
     m_statusItem->setContextMenu(&m_statusMenu);
     connect(&m_statusMenu, &QMenu::aboutToShow, this, [this] {

@@ -22,8 +22,13 @@ namespace panemaker {
 
 namespace {
 
-constexpr int handOverTimeoutMs = 2000;
-const QByteArray reopenMessage = "reopen\n";
+// A later start waits this long for the instance to listen, and a request this long for its answer.
+constexpr int connectTimeoutMs = 2000;
+constexpr int answerTimeoutMs = 5000;
+// "reopen", or "action " and an action's name; anything longer is no message of ours.
+constexpr qsizetype maximumMessageSize = 64;
+const QByteArray reopenMessage = "reopen";
+const QByteArray actionPrefix = "action ";
 
 // Only this user may enter it: ours, no access for others, not a link to somewhere else.
 bool isPrivateDirectory(const QString &path)
@@ -47,6 +52,12 @@ QString privateDirectory()
     return isPrivateDirectory(own) ? own : QString();
 }
 
+QString instanceName(QString displayName)
+{
+    return QStringLiteral("/panemaker-")
+           + displayName.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.]")), QStringLiteral("_"));
+}
+
 // Qt's X11 platform plugin ends the process with exit() when the X server goes away, past every
 // destructor: the socket file is removed at exit then.
 QByteArray listeningSocketPath;
@@ -66,13 +77,29 @@ bool peerIsOwnUser(const QLocalSocket &socket)
            && credentials.uid == getuid();
 }
 
+// Connects to the instance's socket: the holder of the lock may still be on its way to listening.
+bool connectToInstance(QLocalSocket &socket, const QString &socketPath)
+{
+    const QDeadlineTimer deadline(connectTimeoutMs);
+    while (!deadline.hasExpired()) {
+        socket.connectToServer(socketPath);
+        if (socket.waitForConnected(int(deadline.remainingTime())))
+            return peerIsOwnUser(socket);
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+bool handOver(const QString &socketPath)
+{
+    QLocalSocket socket;
+    return connectToInstance(socket, socketPath) && socket.write(reopenMessage + '\n') > 0
+           && socket.waitForBytesWritten(connectTimeoutMs);
+}
+
 } // namespace
 
-SingleInstance::SingleInstance(const QString &displayName, QObject *parent) : QObject(parent)
-{
-    m_display = displayName;
-    m_display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.]")), QStringLiteral("_"));
-}
+SingleInstance::SingleInstance(const QString &displayName, QObject *parent) : QObject(parent), m_display(displayName) {}
 
 SingleInstance::~SingleInstance()
 {
@@ -89,7 +116,7 @@ SingleInstance::Role SingleInstance::start(QString *error)
         *error = QStringLiteral("no private directory for the instance lock: set XDG_RUNTIME_DIR");
         return Role::failed;
     }
-    const QString base = directory + QStringLiteral("/panemaker-") + m_display;
+    const QString base = directory + instanceName(m_display);
     m_lock = open(QFile::encodeName(base + QStringLiteral(".lock")).constData(),
                   O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_lock < 0) {
@@ -108,22 +135,38 @@ SingleInstance::Role SingleInstance::start(QString *error)
     return Role::first;
 }
 
-bool SingleInstance::handOver(const QString &socketPath)
+SingleInstance::Request SingleInstance::requestAction(const QString &displayName, SnapAction action, QString *message)
 {
-    // The holder of the lock may still be on its way to listening.
-    const QDeadlineTimer deadline(handOverTimeoutMs);
-    while (!deadline.hasExpired()) {
-        QLocalSocket socket;
-        socket.connectToServer(socketPath);
-        if (socket.waitForConnected(int(deadline.remainingTime()))) {
-            if (!peerIsOwnUser(socket))
-                return false;
-            socket.write(reopenMessage);
-            return socket.waitForBytesWritten(int(deadline.remainingTime()));
-        }
-        QThread::msleep(20);
+    const QString directory = privateDirectory();
+    const QString base = directory + instanceName(displayName);
+    // Nobody holds the lock: nothing runs, and there is no point in waiting for it to listen.
+    const int lock =
+        open(QFile::encodeName(base + QStringLiteral(".lock")).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const bool held = lock >= 0 && flock(lock, LOCK_SH | LOCK_NB) != 0;
+    if (lock >= 0)
+        close(lock);
+    if (directory.isEmpty() || !held) {
+        *message = QStringLiteral("Panemaker is not running on %1").arg(displayName);
+        return Request::notRunning;
     }
-    return false;
+    QLocalSocket socket;
+    if (!connectToInstance(socket, base + QStringLiteral(".socket"))) {
+        *message = QStringLiteral("the running Panemaker does not answer");
+        return Request::failed;
+    }
+    socket.write(actionPrefix + action.rawValue().toLatin1() + '\n');
+    const QDeadlineTimer deadline(answerTimeoutMs);
+    while (!socket.canReadLine() && socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired())
+        socket.waitForReadyRead(int(deadline.remainingTime()));
+    const QByteArray answer = socket.readLine(maximumMessageSize * 16).trimmed();
+    if (answer == "done")
+        return Request::done;
+    if (answer.startsWith("refused ")) {
+        *message = QString::fromUtf8(answer.sliced(8));
+        return Request::refused;
+    }
+    *message = QStringLiteral("the running Panemaker did not answer");
+    return Request::failed;
 }
 
 bool SingleInstance::listen(const QString &socketPath)
@@ -153,13 +196,25 @@ bool SingleInstance::listen(const QString &socketPath)
 
 void SingleInstance::read(QLocalSocket *socket)
 {
-    const QByteArray pending = socket->peek(reopenMessage.size() + 1);
-    if (pending == reopenMessage)
-        Q_EMIT reopenRequested();
-    else if (pending.size() < reopenMessage.size() && reopenMessage.startsWith(pending))
+    const QByteArray pending = socket->peek(maximumMessageSize + 1);
+    const qsizetype end = pending.indexOf('\n');
+    if (end < 0 && pending.size() <= maximumMessageSize)
         return; // the rest is on its way
-    else
+    // One message per connection: whatever follows it is not read.
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    const QByteArray message = end < 0 ? QByteArray() : pending.first(end);
+    const std::optional<SnapAction> action =
+        message.startsWith(actionPrefix)
+            ? SnapAction::fromRawValue(QString::fromLatin1(message.sliced(actionPrefix.size())))
+            : std::nullopt;
+    if (message == reopenMessage) {
+        Q_EMIT reopenRequested();
+    } else if (action && onAction) {
+        const std::optional<QString> refusal = onAction(*action);
+        socket->write(refusal ? "refused " + refusal->toUtf8().replace('\n', ' ') + '\n' : QByteArray("done\n"));
+    } else {
         Log::error(QStringLiteral("Dropped a malformed message from a later start"));
+    }
     socket->disconnectFromServer();
 }
 

@@ -1,4 +1,4 @@
-// The tray icon's drawing.
+// The icon, from its file or drawn.
 #include "app/StatusIcon.h"
 
 #include <QPainter>
@@ -32,15 +32,15 @@ QPixmap drawIcon(int side)
 
 } // namespace
 
-QIcon statusIcon()
+QIcon applicationIcon(const Bundle &bundle)
 {
-    static const QIcon icon = [] {
-        QIcon drawn;
-        for (int side : {16, 22, 24, 32, 48, 64})
-            drawn.addPixmap(drawIcon(side));
-        return drawn;
-    }();
-    return icon;
+    const QIcon installed(bundle.iconPath());
+    if (!installed.pixmap(22).isNull())
+        return installed;
+    QIcon drawn;
+    for (int side : {16, 22, 24, 32, 48, 64})
+        drawn.addPixmap(drawIcon(side));
+    return drawn;
 }
 
 } // namespace panemaker

@@ -1,12 +1,15 @@
-// StatusIcon: the tray icon, drawn in code so that it needs no file.
+// StatusIcon: the icon of the tray, the settings window and the desktop entry.
 #pragma once
+
+#include "platform/Bundle.h"
 
 #include <QIcon>
 
 namespace panemaker {
 
 // A window with its left pane filled, tilted by 30 degrees: light with a dark outline, so that
-// it reads on light and dark panels alike. Drawn once, at the sizes trays ask for.
-QIcon statusIcon();
+// it reads on light and dark panels alike. The bundle's scalable icon; where it is missing or
+// Qt cannot draw SVG, the same picture drawn in code.
+QIcon applicationIcon(const Bundle &bundle);
 
 } // namespace panemaker

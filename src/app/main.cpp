@@ -1,12 +1,13 @@
 // panemaker: the entry point. Connects to the X display, hands over to a running instance
-// or becomes the one, and runs until asked to quit.
+// or becomes the one, and runs until asked to quit; or asks the running one to snap.
+#include "app/CommandLine.h"
 #include "app/Program.h"
 #include "app/SingleInstance.h"
 #include "app/StatusIcon.h"
 #include "platform/Log.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -43,8 +44,30 @@ void quitOnTerminationSignals(QCoreApplication &app)
         sigaction(signal, &action, nullptr);
 }
 
+int requestAction(SnapAction action)
+{
+    const QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty()) {
+        std::fprintf(stderr, "panemaker: no X display: DISPLAY is not set\n");
+        return ExitStatus::failure;
+    }
+    QString message;
+    switch (SingleInstance::requestAction(display, action, &message)) {
+    case SingleInstance::Request::done: return ExitStatus::success;
+    case SingleInstance::Request::refused:
+        std::fprintf(stderr, "panemaker: refused: %s\n", qPrintable(message));
+        return ExitStatus::refused;
+    case SingleInstance::Request::notRunning:
+        std::fprintf(stderr, "panemaker: %s\n", qPrintable(message));
+        return ExitStatus::notRunning;
+    case SingleInstance::Request::failed: break;
+    }
+    std::fprintf(stderr, "panemaker: %s\n", qPrintable(message));
+    return ExitStatus::failure;
+}
+
 // Wires the program over an open X connection and runs the event loop.
-int run(QApplication &app, x11::XConnection &x)
+int run(QApplication &app, x11::XConnection &x, const Bundle &bundle, const QString &programPath)
 {
     const QString display = qEnvironmentVariable("DISPLAY");
     SingleInstance instance(display);
@@ -53,19 +76,21 @@ int run(QApplication &app, x11::XConnection &x)
     case SingleInstance::Role::first: break;
     case SingleInstance::Role::handedOver:
         std::fprintf(stderr, "panemaker: already running on %s; asked it to show itself\n", qPrintable(display));
-        return 0;
-    case SingleInstance::Role::failed: std::fprintf(stderr, "panemaker: %s\n", qPrintable(error)); return 1;
+        return ExitStatus::success;
+    case SingleInstance::Role::failed:
+        std::fprintf(stderr, "panemaker: %s\n", qPrintable(error));
+        return ExitStatus::failure;
     }
 
     x.deliverEvents();
     QObject::connect(&x, &x11::XConnection::connectionLost, &app, [] {
         Log::error(QStringLiteral("Lost the connection to the X display; quitting"));
-        QCoreApplication::exit(1);
+        QCoreApplication::exit(ExitStatus::failure);
     });
-    const QString bundle = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).canonicalPath();
-    Program program(x, Preferences::shared(), bundle, QCoreApplication::applicationFilePath());
+    Program program(x, Preferences::shared(), bundle.path(), programPath);
     AppDelegate &delegate = program.delegate();
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, &AppDelegate::reopen);
+    instance.onAction = [&delegate](SnapAction action) { return delegate.manager().perform(action); };
     quitOnTerminationSignals(app);
     delegate.applicationDidFinishLaunching();
     return app.exec();
@@ -78,19 +103,43 @@ int main(int argc, char **argv)
     // Window captures pass through buffers of megabytes. A fixed threshold keeps them in their own
     // mappings, returned when freed, instead of growing the heap for the rest of the day.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine command = CommandLine::parse(arguments);
+    const QString programPath = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const Bundle bundle = Bundle::ofProgram(programPath);
+    switch (command.request) {
+    case CommandLine::Request::invalid:
+        std::fprintf(stderr, "panemaker: %s\n", qPrintable(command.error));
+        return ExitStatus::usage;
+    case CommandLine::Request::help:
+        std::fputs(qPrintable(CommandLine::helpText()), stdout);
+        return ExitStatus::success;
+    case CommandLine::Request::version:
+        std::printf("Panemaker %s (build %s)\n", qPrintable(bundle.version()),
+                    qPrintable(bundle.info(QStringLiteral("build")).toString()));
+        return ExitStatus::success;
+    case CommandLine::Request::action: {
+        QCoreApplication app(argc, argv);
+        return requestAction(*command.action);
+    }
+    case CommandLine::Request::run: break;
+    }
+
     // Connecting first: Qt would abort without a display, and this says it in one line instead.
     QString error;
     std::unique_ptr<x11::XConnection> x = x11::XConnection::open({}, &error);
     if (!x) {
         std::fprintf(stderr, "panemaker: %s\n", qPrintable(error));
-        return 1;
+        return ExitStatus::failure;
     }
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Panemaker"));
-    app.setApplicationVersion(QStringLiteral(PANEMAKER_VERSION));
-    app.setWindowIcon(statusIcon());
-    const int status = run(app, *x);
+    app.setApplicationVersion(bundle.version());
+    app.setWindowIcon(applicationIcon(bundle));
+    const int status = run(app, *x, bundle, programPath);
     x.reset(); // its socket notifier must go while the application still exists
     return status;
 }

@@ -42,27 +42,26 @@ QString WindowManager::applicationName(std::int32_t pid) const
     return m_platform.applications.name(pid).value_or(QStringLiteral("pid %1").arg(pid));
 }
 
-void WindowManager::perform(SnapAction action)
+WindowManager::Refusal WindowManager::perform(SnapAction action)
 {
     if (!m_platform.system.isAccessTrusted()) {
-        Log::error(QStringLiteral("%1: no window manager is running").arg(action.rawValue()));
+        const QString line = QStringLiteral("%1: no window manager is running").arg(action.rawValue());
+        Log::error(line);
         if (onNeedsAccess)
             onNeedsAccess();
-        return;
+        return line;
     }
     cancelFillSession();
     const std::optional<AXWindow> window = m_platform.windows.focusedWindow();
-    if (window && window->pid != m_platform.system.processId()) {
-        perform(action, *window, std::nullopt);
-        return;
-    }
+    if (window && window->pid != m_platform.system.processId())
+        return perform(action, *window, std::nullopt);
     const QString frontmost =
         window ? m_platform.applications.name(window->pid).value_or(QStringLiteral("?")) : QStringLiteral("?");
-    Log::error(QStringLiteral("%1: no focused window in %2").arg(action.rawValue(), frontmost));
-    m_platform.system.beep();
+    return refuse(QStringLiteral("%1: no focused window in %2").arg(action.rawValue(), frontmost), true);
 }
 
-void WindowManager::perform(SnapAction action, const AXWindow &window, const std::optional<Screen> &screen)
+WindowManager::Refusal WindowManager::perform(SnapAction action, const AXWindow &window,
+                                              const std::optional<Screen> &screen)
 {
     Windows &windows = m_platform.windows;
     cancelFillSession();
@@ -76,20 +75,14 @@ void WindowManager::perform(SnapAction action, const AXWindow &window, const std
                                          : before ? screenForFrame(m_platform.displays, *before)
                                                   : std::nullopt;
     if (!before || !chosen) {
-        Log::error(QStringLiteral("%1: couldn't read the frame of %2's window").arg(raw, app()));
-        m_platform.system.beep();
-        return;
+        return refuse(QStringLiteral("%1: couldn't read the frame of %2's window").arg(raw, app()), true);
     }
     if (facts->isFullScreen) {
-        Log::info(QStringLiteral("%1: %2's window is full screen").arg(raw, app()));
-        m_platform.system.beep();
-        return;
+        return refuse(QStringLiteral("%1: %2's window is full screen").arg(raw, app()), false);
     }
     // Desktops, docks, splash screens and menus have places of their own.
     if (facts->kind == Windows::Kind::other) {
-        Log::info(QStringLiteral("%1: %2's window is not a normal or dialog window").arg(raw, app()));
-        m_platform.system.beep();
-        return;
+        return refuse(QStringLiteral("%1: %2's window is not a normal or dialog window").arg(raw, app()), false);
     }
     double gap = usableGap();
     Rect area = m_platform.usableArea.usableArea(*chosen);
@@ -103,16 +96,14 @@ void WindowManager::perform(SnapAction action, const AXWindow &window, const std
         const std::optional<Screen> next =
             neighbourScreen(m_platform.displays, *chosen, action == SnapAction::nextDisplay);
         if (!next) {
-            Log::info(QStringLiteral("%1: there's only one display").arg(raw));
-            m_platform.system.beep();
-            return;
+            return refuse(QStringLiteral("%1: there's only one display").arg(raw), false);
         }
         const Rect nextArea = m_platform.usableArea.usableArea(*next);
         target = mapFrame(*before, area, nextArea);
         area = nextArea;
         break;
     }
-    case SnapAction::restore: restore(window, id, area, gap); return;
+    case SnapAction::restore: return restore(window, id, area, gap);
     case SnapAction::center:
         target = withRoom([&](double space) { return centeredFrame(before->size(), area, space); }, gap);
         break;
@@ -142,13 +133,16 @@ void WindowManager::perform(SnapAction action, const AXWindow &window, const std
         record(*id, *before, applied);
     if (m_gapFilling && m_prefs.askToFillGap() && !action.complement().isEmpty())
         m_gapFilling->start(window, Snap{action, target, now, area, gap});
+    return std::nullopt;
 }
 
-void WindowManager::restore(const AXWindow &window, std::optional<std::uint32_t> id, const Rect &area, double gap)
+WindowManager::Refusal WindowManager::restore(const AXWindow &window, std::optional<std::uint32_t> id, const Rect &area,
+                                              double gap)
 {
+    // Not logged: a restore with nothing to go back to is an everyday press.
     if (!id || !m_history.contains(*id)) {
         m_platform.system.beep();
-        return;
+        return QStringLiteral("restore: the window was not snapped");
     }
     const Rect original = m_history.value(*id).original;
     forget(*id);
@@ -156,11 +150,22 @@ void WindowManager::restore(const AXWindow &window, std::optional<std::uint32_t>
         const std::optional<Rect> shown = toTopLeft(m_platform.displays, screen.frame).intersected(original);
         if (shown && shown->width >= visibleWidth && shown->height >= visibleHeight) {
             m_platform.windows.setFrame(window, original);
-            return;
+            return std::nullopt;
         }
     }
     // The display it was on is gone: keep its size, on the display it is on now.
     m_platform.windows.setFrame(window, centeredFrame(original.size(), area, gap));
+    return std::nullopt;
+}
+
+WindowManager::Refusal WindowManager::refuse(const QString &line, bool isError) const
+{
+    if (isError)
+        Log::error(line);
+    else
+        Log::info(line);
+    m_platform.system.beep();
+    return line;
 }
 
 void WindowManager::record(std::uint32_t id, const Rect &before, const Rect &applied)

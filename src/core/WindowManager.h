@@ -38,10 +38,13 @@ public:
     // Run when a snap finds that windows cannot be moved at all.
     std::function<void()> onNeedsAccess;
 
+    // Why a snap was not carried out (it beeped), or nothing when it was.
+    using Refusal = std::optional<QString>;
+
     // Snaps the focused window.
-    void perform(SnapAction action);
+    Refusal perform(SnapAction action);
     // Snaps a given window, on the given display or else the one showing most of it.
-    void perform(SnapAction action, const AXWindow &window, const std::optional<Screen> &screen);
+    Refusal perform(SnapAction action, const AXWindow &window, const std::optional<Screen> &screen);
     // Where the action would put a window on that display; nothing for the actions that
     // depend on the window.
     std::optional<Rect> previewFrame(SnapAction action, const Screen &screen) const;
@@ -54,7 +57,9 @@ private:
 
     void cancelFillSession();
     QString applicationName(std::int32_t pid) const;
-    void restore(const AXWindow &window, std::optional<std::uint32_t> id, const Rect &area, double gap);
+    Refusal restore(const AXWindow &window, std::optional<std::uint32_t> id, const Rect &area, double gap);
+    // Beeps and hands the reason back; `line` is logged, as an error or else as an event.
+    Refusal refuse(const QString &line, bool isError) const;
     void record(std::uint32_t id, const Rect &before, const Rect &applied);
     void forget(std::uint32_t id);
     // The preferred space between windows, or none when it is out of bounds.

@@ -13,11 +13,40 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/fsuid.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace panemaker;
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Connects to the socket as the user nobody and sends the message; true once it is sent and no answer came.
+// Only root can: it keeps its right to enter the private directory while the socket sees nobody connect.
+bool sendAsAnotherUser(const QString &socketPath, const QByteArray &message)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(socketPath).constData(), sizeof address.sun_path);
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        char answer = 0;
+        const bool sent = seteuid(65534) == 0 && (setfsuid(0), true)
+                          && connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+                          && write(fd, message.constData(), message.size()) == message.size()
+                          && read(fd, &answer, 1) <= 0;
+        _exit(sent ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
 
 class PanemakerTest : public QObject {
     Q_OBJECT
@@ -32,6 +61,17 @@ class PanemakerTest : public QObject {
     xcb_window_t openActive(const QStringList &options = {u"x=100"_s, u"y=100"_s, u"w=400"_s, u"h=300"_s})
     {
         return m_client->openActive(u"w%1"_s.arg(++m_opened), options);
+    }
+
+    // Runs panemaker with the arguments to its end: its exit status and what it wrote on standard error.
+    std::pair<int, QString> runPanemaker(const QStringList &arguments)
+    {
+        QProcess command;
+        command.setProcessEnvironment(m_desktop->environment());
+        command.start(QStringLiteral(PANEMAKER_PROGRAM), arguments);
+        if (!command.waitForFinished(10000))
+            return {-1, u"still running"_s};
+        return {command.exitCode(), QString::fromUtf8(command.readAllStandardError())};
     }
 
     QString instanceSocket() const
@@ -147,6 +187,78 @@ private Q_SLOTS:
         }
     }
 
+    // Asked by name from the command line, as another program's key binding would, each action snaps the
+    // focused window: here from 100,100 402×325 (with its frame) on LEFT, 1440×900. RIGHT is 1920×1080 at 1440,
+    // THIRD 1280×1024 at 3360; a move there scales the frame and takes every pixel it touches.
+    void actionsByNameSnapTheFocusedWindow_data()
+    {
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QRect>("expected");
+        const std::pair<QStringList, QRect> rows[] = {
+            {{u"leftHalf"_s}, {0, 0, 720, 900}},
+            {{u"rightHalf"_s}, {720, 0, 720, 900}},
+            {{u"topHalf"_s}, {0, 0, 1440, 450}},
+            {{u"bottomHalf"_s}, {0, 450, 1440, 450}},
+            {{u"topLeft"_s}, {0, 0, 720, 450}},
+            {{u"topRight"_s}, {720, 0, 720, 450}},
+            {{u"bottomLeft"_s}, {0, 450, 720, 450}},
+            {{u"bottomRight"_s}, {720, 450, 720, 450}},
+            {{u"firstThird"_s}, {0, 0, 480, 900}},
+            {{u"centerThird"_s}, {480, 0, 480, 900}},
+            {{u"lastThird"_s}, {960, 0, 480, 900}},
+            {{u"firstTwoThirds"_s}, {0, 0, 960, 900}},
+            {{u"lastTwoThirds"_s}, {480, 0, 960, 900}},
+            {{u"maximize"_s}, {0, 0, 1440, 900}},
+            {{u"center"_s}, {519, 288, 402, 325}}, // y 287.5
+            {{u"leftHalf"_s, u"restore"_s}, {100, 100, 402, 325}},
+            {{u"previousDisplay"_s}, {3448, 113, 359, 371}}, // x 3448.89, width 357.33; y 113.78, height 369.78
+            {{u"nextDisplay"_s}, {1573, 120, 537, 390}}};    // x 1573.33, width 536
+        for (const auto &[actions, expected] : rows)
+            QTest::newRow(qPrintable(actions.join(u", "_s))) << actions << expected;
+    }
+    void actionsByNameSnapTheFocusedWindow()
+    {
+        QFETCH(QStringList, actions);
+        QFETCH(QRect, expected);
+        if (!m_panemaker->process())
+            QVERIFY(startPanemaker());
+        const xcb_window_t window = openActive();
+        for (const QString &action : actions)
+            QCOMPARE(runPanemaker({u"--action"_s, action}), std::pair(0, QString()));
+        QVERIFY(m_panemaker->landsAt(window, expected));
+    }
+
+    void actionsThatCannotBeDoneExitWithTheirOwnStatus_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("an unknown action") << QStringList{u"--action"_s, u"leftHalves"_s} << true << 2
+                                           << u"unknown action 'leftHalves' (panemaker --help lists them)"_s;
+        QTest::newRow("an option without its action")
+            << QStringList{u"--action"_s} << true << 2 << u"Missing value after '--action'."_s;
+        QTest::newRow("nothing to restore") << QStringList{u"--action"_s, u"restore"_s} << true << 4
+                                            << u"refused: restore: the window was not snapped"_s;
+        QTest::newRow("no Panemaker running")
+            << QStringList{u"--action"_s, u"leftHalf"_s} << false << 3 << u"Panemaker is not running on %1"_s;
+    }
+    void actionsThatCannotBeDoneExitWithTheirOwnStatus()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, running);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        if (running && !m_panemaker->process())
+            QVERIFY(startPanemaker());
+        if (!running)
+            m_panemaker->stop();
+        const xcb_window_t window = openActive();
+        QCOMPARE(runPanemaker(arguments),
+                 std::pair(status, u"panemaker: "_s + error.replace(u"%1"_s, m_desktop->displayName()) + u'\n'));
+        QVERIFY(m_panemaker->landsAt(window, {100, 100, 402, 325}));
+    }
+
     void startsAtOnceLeaveExactlyOneRunning()
     {
         m_panemaker->stop();
@@ -180,6 +292,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("message");
         QTest::newRow("another word first") << u"none"_s << QByteArray("quit\n");
         QTest::newRow("an oversized message first") << u"none"_s << QByteArray(100000, 'r');
+        QTest::newRow("an unknown action first") << u"none"_s << QByteArray("action leftHalves\n");
+        QTest::newRow("an action from another user first") << u"user"_s << QByteArray("action leftHalf\n");
         QTest::newRow("a socket where older versions looked") << u"tmp"_s << QByteArray();
         QTest::newRow("a runtime directory others can enter") << u"runtime"_s << QByteArray();
         QTest::newRow("a plain file in the socket's place") << u"file"_s << QByteArray();
@@ -207,7 +321,12 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         QVERIFY(startPanemaker());
-        if (!message.isEmpty()) {
+        if (squat == u"user"_s) {
+            if (getuid() != 0)
+                QSKIP("only root can connect as another user");
+            QVERIFY(sendAsAnotherUser(instanceSocket(), message));
+            QVERIFY(m_panemaker->waitForLine(u"Refused a start of Panemaker by another user"_s));
+        } else if (!message.isEmpty()) {
             QLocalSocket socket;
             socket.connectToServer(instanceSocket());
             QVERIFY(socket.waitForConnected(2000));
@@ -238,7 +357,8 @@ private Q_SLOTS:
         second.start(QStringLiteral(PANEMAKER_PROGRAM), {});
         QVERIFY(second.waitForFinished(10000));
         std::optional<xcb_window_t> settings;
-        QVERIFY(m_desktop->waitUntil([&] { return (settings = m_desktop->managedWindow(u"Panemaker Settings"_s)).has_value(); }));
+        QVERIFY(m_desktop->waitUntil(
+            [&] { return (settings = m_desktop->managedWindow(u"Panemaker Settings"_s)).has_value(); }));
         m_desktop->activate(*settings);
         QVERIFY(m_desktop->waitUntil([&] { return m_desktop->activeWindow() == settings; }));
         QVERIFY(m_desktop->pressKey('w', {0xffe3}));
