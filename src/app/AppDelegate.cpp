@@ -7,6 +7,7 @@
 #include "platform/Log.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QCursor>
 
 namespace panemaker {
@@ -97,7 +98,9 @@ void AppDelegate::reopen()
 void AppDelegate::installStatusItem()
 {
     delete m_statusItem;
-    m_statusItem = new QSystemTrayIcon(applicationIcon(Bundle(m_bundlePath)), this);
+    const QIcon icon = applicationIcon(Bundle(m_bundlePath));
+    QGuiApplication::setWindowIcon(icon); // the settings window's too
+    m_statusItem = new QSystemTrayIcon(icon, this);
     m_statusItem->setToolTip(QStringLiteral("Panemaker"));
     m_statusItem->setContextMenu(&m_statusMenu);
     connect(&m_statusMenu, &QMenu::aboutToShow, this, [this] {

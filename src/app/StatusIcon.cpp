@@ -1,6 +1,8 @@
 // The icon, from its file or drawn.
 #include "app/StatusIcon.h"
 
+#include "platform/Log.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -37,6 +39,7 @@ QIcon applicationIcon(const Bundle &bundle)
     const QIcon installed(bundle.iconPath());
     if (!installed.pixmap(22).isNull())
         return installed;
+    Log::error(QStringLiteral("Couldn't load the icon %1; drawing it instead").arg(bundle.iconPath()));
     QIcon drawn;
     for (int side : {16, 22, 24, 32, 48, 64})
         drawn.addPixmap(drawIcon(side));

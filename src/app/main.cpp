@@ -3,7 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/Program.h"
 #include "app/SingleInstance.h"
-#include "app/StatusIcon.h"
+#include "platform/Bundle.h"
 #include "platform/Log.h"
 
 #include <QApplication>
@@ -138,7 +138,6 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Panemaker"));
     app.setApplicationVersion(bundle.version());
-    app.setWindowIcon(applicationIcon(bundle));
     const int status = run(app, *x, bundle, programPath);
     x.reset(); // its socket notifier must go while the application still exists
     return status;

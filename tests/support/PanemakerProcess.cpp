@@ -18,6 +18,11 @@ constexpr xcb_keysym_t defaultKeys[] = {0xff51, 0xff53, 0xff52, 0xff54, 'u',    
 
 } // namespace
 
+PanemakerProcess::PanemakerProcess(TestDesktop &desktop, QString program)
+    : m_desktop(desktop), m_program(program.isEmpty() ? QStringLiteral(PANEMAKER_PROGRAM) : program)
+{
+}
+
 bool PanemakerProcess::start(const QStringList &settings)
 {
     stop();
@@ -30,7 +35,7 @@ bool PanemakerProcess::start(const QStringList &settings)
     file.close();
     m_lines.clear();
     qputenv("PANEMAKER_LOG_STDERR", "1");
-    m_process = m_desktop.startProcess(QStringLiteral(PANEMAKER_PROGRAM), {});
+    m_process = m_desktop.startProcess(m_program, {});
     return m_process && m_desktop.waitUntil([&] {
         const QStringList logged = lines();
         return std::any_of(logged.begin(), logged.end(), [](const QString &l) { return l.startsWith(u"Launched "_s); });

@@ -15,7 +15,8 @@ namespace panemaker {
 
 class PanemakerProcess final {
 public:
-    explicit PanemakerProcess(TestDesktop &desktop) : m_desktop(desktop) {}
+    // The program built in this tree, or another one (an installed copy).
+    explicit PanemakerProcess(TestDesktop &desktop, QString program = {});
     ~PanemakerProcess() { stop(); }
     PanemakerProcess(const PanemakerProcess &) = delete;
     PanemakerProcess &operator=(const PanemakerProcess &) = delete;
@@ -41,6 +42,7 @@ public:
 
 private:
     TestDesktop &m_desktop;
+    QString m_program;
     QProcess *m_process = nullptr;
     QStringList m_lines;
 };
