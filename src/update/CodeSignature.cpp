@@ -97,10 +97,9 @@ std::optional<QByteArray> readSignature(const QString &directory, QString *error
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return none<QByteArray>(error, QStringLiteral("cannot read %1").arg(path));
-    const QByteArray text = file.read(4 * signatureSize);
-    const auto decoded = QByteArray::fromBase64Encoding(text.chopped(text.endsWith('\n') ? 1 : 0),
-                                                        QByteArray::AbortOnBase64DecodingErrors);
-    if (!text.endsWith('\n') || !decoded || decoded.decoded.size() != signatureSize)
+    const auto decoded =
+        QByteArray::fromBase64Encoding(file.read(4 * signatureSize).trimmed(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded || decoded.decoded.size() != signatureSize)
         return none<QByteArray>(error, QStringLiteral("%1 does not hold a signature").arg(path));
     return decoded.decoded;
 }
