@@ -28,17 +28,18 @@ Run run(const QString &program, const QStringList &arguments)
             process.readAllStandardError()};
 }
 
-// A tree like an installed bundle, the given text as its build number, not owned by root where
-// that can be changed (the archive must not record owners).
-Run writeBundle(const QString &bundle, const QString &build)
+// Runs a shell script in the directory $1 (made if missing); the arguments follow as $2, $3...
+Run shellIn(const QString &directory, const QString &script, const QStringList &arguments = {})
 {
-    const QString script =
-        R"(mkdir -p "$1/bin" "$1/share/panemaker" "$1/share/applications" "$1/share/empty" && cd "$1" &&
+    return run("sh", QStringList{"-c", R"(mkdir -p "$1" && cd "$1" && )" + script, "sh", directory} + arguments);
+}
+
+// A tree like an installed bundle with $2 as its build number, not owned by root where that can
+// be changed (the archive must not record owners).
+const QString bundle = R"(mkdir -p bin share/panemaker share/applications share/empty &&
 printf '\177ELF program' > bin/panemaker && chmod 755 bin/panemaker && echo '[Desktop Entry]' > share/applications/panemaker.desktop &&
 printf '{"version": "0.1.0", "build": "%s", "site": "h/p"}' "$2" > share/panemaker/info.json &&
 { chown -R 1:1 . 2>/dev/null || true; })";
-    return run("sh", {"-c", script, "sh", bundle, build});
-}
 
 } // namespace
 
@@ -58,7 +59,7 @@ private Q_SLOTS:
         QCOMPARE(run("stat", {"-c", "%a", path("key.pem")}).out, "600\n");
         QCOMPARE(run(releaseTool, {"public-key", path("key.pem")}).out, keygen.out);
         QCOMPARE(run(releaseTool, {"keygen", path("other.pem")}).code, 0);
-        QCOMPARE(writeBundle(path("bundle"), "12").code, 0);
+        QCOMPARE(shellIn(path("bundle"), bundle, {"12"}).code, 0);
         const QStringList pack{"pack", path("bundle"), path("key.pem"), path("out"), "--url", "u"};
         QCOMPARE(run(releaseTool, pack + QStringList{"--minimum-system-version", "2.36"}).code, 0);
         QDir().mkpath(path("extracted"));
@@ -68,12 +69,9 @@ private Q_SLOTS:
     void canonicalListIsSortedByBytesWithModesAndHashes()
     {
         const QString empty = " e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855 ";
-        QCOMPARE(run("sh", {"-c",
-                            "mkdir -p $1/a $1/e/f && cd $1 && printf abc > b && touch a/c a-b a/CodeSignature B "
-                            "CodeSignature && chmod 640 b && chmod 4755 a/c && chmod 600 a-b && chmod 444 B",
-                            "sh", path("list")})
-                     .code,
-                 0);
+        const QString tree = "mkdir -p a e/f && printf abc > b && touch a/c a-b a/CodeSignature B CodeSignature && "
+                             "chmod 640 b && chmod 4755 a/c && chmod 600 a-b && chmod 444 B";
+        QCOMPARE(shellIn(path("list"), tree).code, 0);
         QCOMPARE(canonicalList(path("list")).value_or("none"),
                  ("444" + empty + "B\n600" + empty + "a-b\n644" + empty + "a/CodeSignature\n755" + empty
                   + "a/c\n640 ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad b\n")
@@ -124,7 +122,7 @@ private Q_SLOTS:
         QDir().mkpath(path("tampered"));
         QCOMPARE(run("cp", {"-a", path("extracted/Panemaker"), tree}).code, 0);
         QVERIFY(verify(tree, m_key));
-        QCOMPARE(run("sh", {"-c", "cd \"$1\" && " + tamper, "sh", tree, releaseTool, path("other.pem")}).code, 0);
+        QCOMPARE(shellIn(tree, tamper, {releaseTool, path("other.pem")}).code, 0);
         QString error;
         QVERIFY(!verify(tree, m_key, &error));
         QVERIFY(!error.isEmpty());
@@ -137,8 +135,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("code");
-        QCOMPARE(writeBundle(path("fifo"), "3").code + run("mkfifo", {path("fifo/bin/pipe")}).code, 0);
-        QCOMPARE(writeBundle(path("badbuild"), "+3").code, 0);
+        QCOMPARE(shellIn(path("fifo"), bundle + " && mkfifo bin/pipe", {"3"}).code, 0);
+        QCOMPARE(shellIn(path("badbuild"), bundle, {"+3"}).code, 0);
         const QString key = path("key.pem"), out = path("out2");
         QTest::newRow("no command") << QStringList{} << 2;
         QTest::newRow("pack without url") << QStringList{"pack", path("bundle"), key, out} << 2;
