@@ -238,6 +238,8 @@ private Q_SLOTS:
                                            << u"unknown action 'leftHalves' (panemaker --help lists them)"_s;
         QTest::newRow("an option without its action")
             << QStringList{u"--action"_s} << true << 2 << u"Missing value after '--action'."_s;
+        QTest::newRow("an unknown option")
+            << QStringList{u"--actions"_s, u"leftHalf"_s} << true << 2 << u"Unknown option 'actions'."_s;
         QTest::newRow("nothing to restore") << QStringList{u"--action"_s, u"restore"_s} << true << 4
                                             << u"refused: restore: the window was not snapped"_s;
         QTest::newRow("no Panemaker running")
