@@ -162,7 +162,12 @@ SingleInstance::Request SingleInstance::requestAction(const QString &displayName
     if (answer == "done")
         return Request::done;
     if (answer.startsWith("refused ")) {
+        // The reason may name a window's application: no control characters reach the terminal.
         *message = QString::fromUtf8(answer.sliced(8));
+        for (QChar &c : *message) {
+            if (c.category() == QChar::Other_Control)
+                c = u'?';
+        }
         return Request::refused;
     }
     *message = QStringLiteral("the running Panemaker did not answer");

@@ -117,6 +117,11 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(CommandLine::helpText()), stdout);
         return ExitStatus::success;
     case CommandLine::Request::version:
+        if (bundle.version().isEmpty()) {
+            std::fprintf(stderr, "panemaker: no version: %s/share/panemaker/info.json is missing or unreadable\n",
+                         qPrintable(bundle.path()));
+            return ExitStatus::failure;
+        }
         std::printf("Panemaker %s (build %s)\n", qPrintable(bundle.version()),
                     qPrintable(bundle.info(QStringLiteral("build")).toString()));
         return ExitStatus::success;
