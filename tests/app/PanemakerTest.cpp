@@ -25,7 +25,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Connects to the socket as the user nobody and sends the message; true once it is sent and no answer came.
+// Connects to the socket as the user nobody and sends the message; true when no answer came.
 // Only root can: it keeps its right to enter the private directory while the socket sees nobody connect.
 bool sendAsAnotherUser(const QString &socketPath, const QByteArray &message)
 {
@@ -36,11 +36,12 @@ bool sendAsAnotherUser(const QString &socketPath, const QByteArray &message)
         qstrncpy(address.sun_path, QFile::encodeName(socketPath).constData(), sizeof address.sun_path);
         const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
         char answer = 0;
-        const bool sent = seteuid(65534) == 0 && (setfsuid(0), true)
-                          && connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
-                          && write(fd, message.constData(), message.size()) == message.size()
-                          && read(fd, &answer, 1) <= 0;
-        _exit(sent ? 0 : 1);
+        // The refusal may come before the message is out: only an answer is a failure.
+        const bool refused =
+            seteuid(65534) == 0 && (setfsuid(0), true)
+            && connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+            && (send(fd, message.constData(), message.size(), MSG_NOSIGNAL), read(fd, &answer, 1) <= 0);
+        _exit(refused ? 0 : 1);
     }
     int status = 0;
     return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
