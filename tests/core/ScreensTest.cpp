@@ -40,13 +40,10 @@ private Q_SLOTS:
         QTest::newRow("frame below LEFT, on RIGHT") << frame(Rect{1400, 950, 200, 100}) << u"RIGHT"_s;
         QTest::newRow("frame off every display") << frame(Rect{5000, 5000, 10, 10}) << u"MAIN"_s;
         QTest::newRow("frame only touching an edge") << frame(Rect{3360, 0, 100, 100}) << u"MAIN"_s;
-        QTest::newRow("frame without displays") << name(screenForFrame(none, Rect{0, 0, 10, 10})) << u"none"_s;
         QTest::newRow("point on the right edge of LEFT") << at(1440, 500) << u"RIGHT"_s;
         QTest::newRow("point on the top edge") << at(100, 900) << u"LEFT"_s;
         QTest::newRow("point on the bottom edge") << at(100, 0) << u"none"_s;
         QTest::newRow("point low on RIGHT") << at(2000, -179) << u"RIGHT"_s;
-        QTest::newRow("point on the right edge of RIGHT") << at(3360, 500) << u"none"_s;
-        QTest::newRow("point without displays") << name(screenAt(none, QPointF(0, 0))) << u"none"_s;
         QTest::newRow("next of the right-most: the left-most") << next(right, true) << u"WEST"_s;
         QTest::newRow("previous of the left-most: the right-most") << next(west, false) << u"RIGHT"_s;
         QTest::newRow("next of the left-most") << next(west, true) << u"UPPER"_s;

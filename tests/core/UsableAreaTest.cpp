@@ -52,10 +52,8 @@ private Q_SLOTS:
         const Rect a{10, 100, 160, 120}, onRight{1450, 100, 160, 120};
         QTest::newRow("grouping unset") << Grouping{.enabled = {}} << whole;
         QTest::newRow("grouping off") << Grouping{.enabled = false} << whole;
-        QTest::newRow("two strip windows") << Grouping{} << stripLeft;
         QTest::newRow("one strip window") << Grouping{.windows = {a}} << whole;
         QTest::newRow("auto-hidden") << Grouping{.hidden = true} << whole;
-        QTest::newRow("shown") << Grouping{.hidden = false} << stripLeft;
         QTest::newRow("dock on the left puts it right")
             << Grouping{.dockSide = u"left"_s, .windows = {{1270, 100, 160, 120}, {1270, 250, 160, 120}}} << stripRight;
         QTest::newRow("dock on the right") << Grouping{.dockSide = u"right"_s, .rightToLeft = true} << stripLeft;

@@ -43,7 +43,6 @@ private Q_SLOTS:
                                 << expected;
         };
 
-        row("nothing reserved", {}, two);
         row("partial strut on top of RIGHT", {partial(T, 30, 1440, 3359)}, {left, QRect(1440, 30, 1920, 1050)});
         // Its band reaches up into LEFT, but its columns are RIGHT's.
         row("bottom strut under RIGHT only", {partial(B, 210, 1440, 3359)}, {left, QRect(1440, 0, 1920, 870)});
@@ -59,20 +58,19 @@ private Q_SLOTS:
             {QRect(0, 0, 1440, 870), QRect(1440, 0, 1920, 1050)}, QRect(0, 0, 3360, 870));
         row("legacy strut measured from its monitor's edge", {{QRect(0, 874, 1440, 26), std::nullopt, {0, 0, 0, 26}}},
             {QRect(0, 0, 1440, 874), right}, QRect(0, 0, 3360, 874));
-        row("work area matched to a toolbar on the right monitor", {}, {left, QRect(1440, 0, 1920, 1060)},
-            QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 600), QRect(1440, 1060, 1920, 20)});
-        row("work area without a toolbar goes to the primary monitor", {}, {QRect(0, 0, 1440, 880), right},
-            QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 600)});
+        row("work area matched to a short toolbar, a pixel off, on the right monitor", {},
+            {left, QRect(1440, 0, 1920, 1061)}, QRect(0, 0, 3360, 1060),
+            {QRect(300, 200, 800, 600), QRect(2100, 1061, 600, 19)});
+        row("work area without a toolbar at an edge goes to the primary monitor", {}, {QRect(0, 0, 1440, 880), right},
+            QRect(0, 0, 3360, 1060), {QRect(300, 200, 800, 20)});
         row("a notification of that thickness is no toolbar", {}, {QRect(0, 0, 1440, 820), right},
             QRect(0, 0, 3360, 1000), {QRect(3040, 1000, 320, 80)});
         row("work area reserving the left edge", {}, {QRect(64, 0, 1376, 900), right}, QRect(64, 0, 3296, 1080));
-        row("band-shaped windows reserve nothing by themselves", {}, two, QRect(0, 0, 3360, 1080),
-            {QRect(0, 880, 1440, 20), QRect(1440, 0, 1920, 30)});
         // Listed RIGHT's first: each monitor takes the one inside it.
         row("published per-monitor areas win", {partial(T, 100, 0, 3359)},
             {QRect(0, 27, 1440, 873), QRect(1440, 27, 1920, 1053)}, QRect(0, 100, 3360, 980), {},
             {QRect(1440, 27, 1920, 1053), QRect(0, 27, 1440, 873)});
-        row("a strut swallowing a monitor leaves it whole", {partial(T, 5000, 0, 1439)}, two);
+        row("struts swallowing a monitor leave it whole", {partial(L, 1000, 0, 899), partial(R, 2860, 0, 899)}, two);
 
         const auto onMonitors = [](const char *name, const Rects &monitors, QSize screen,
                                    const std::vector<StrutWindow> &struts, const Rects &expected) {
