@@ -14,14 +14,12 @@ class ShortcutRecordingTest : public QObject {
 
     QTemporaryDir m_dir;
 
-    static QString text(const std::optional<Shortcut> &s)
-    {
-        return s ? u"%1/0x%2"_s.arg(s->keyCode).arg(s->modifiers, 0, 16) : u"none"_s;
-    }
-    static std::optional<Shortcut> held(const Preferences &prefs, SnapAction action)
+    static QString held(const Preferences &prefs, SnapAction action)
     {
         const auto found = prefs.shortcuts().find(action);
-        return found == prefs.shortcuts().end() ? std::nullopt : std::optional(found->second);
+        return found == prefs.shortcuts().end()
+                   ? u"none"_s
+                   : u"%1/0x%2"_s.arg(found->second.keyCode).arg(found->second.modifiers, 0, 16);
     }
 
 private Q_SLOTS:
@@ -38,6 +36,8 @@ private Q_SLOTS:
         QTest::newRow("left half's combination moves")
             << 123 << quint64(control | option) << u"123/0x1800"_s << u"none"_s << false;
         QTest::newRow("F5 alone") << 96 << quint64(0) << u"96/0x0"_s << u"123/0x1800"_s << false;
+        QTest::newRow("Option+A") << 0 << quint64(option) << u"0/0x800"_s << u"123/0x1800"_s << false;
+        QTest::newRow("Command+A") << 0 << quint64(command) << u"0/0x100"_s << u"123/0x1800"_s << false;
         QTest::newRow("Shift+A beeps") << 0 << quint64(shift) << u"36/0x1800"_s << u"123/0x1800"_s << true;
         QTest::newRow("Delete clears") << 51 << quint64(0) << u"none"_s << u"123/0x1800"_s << false;
         QTest::newRow("Forward Delete clears, Caps Lock on")
@@ -54,19 +54,17 @@ private Q_SLOTS:
         QFETCH(QString, maximize);
         QFETCH(QString, leftHalf);
         QFETCH(bool, stillRecording);
-        Preferences prefs(m_dir.filePath(QString::fromLatin1(QTest::currentDataTag())));
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        Preferences prefs(path);
         FakeDesktop desktop;
         ShortcutRecording recording(prefs, desktop);
         recording.start(SnapAction::maximize);
         QVERIFY(recording.handleKey(std::uint16_t(keyCode), flags));
-        QCOMPARE(text(held(prefs, SnapAction::maximize)), maximize);
-        QCOMPARE(text(held(prefs, SnapAction::leftHalf)), leftHalf);
+        QCOMPARE(held(prefs, SnapAction::maximize), maximize);
+        QCOMPARE(held(prefs, SnapAction::leftHalf), leftHalf);
         QCOMPARE(recording.action().has_value(), stillRecording);
         QCOMPARE(desktop.beeps, int(stillRecording));
-        // What was stored is in the file, not only in memory.
-        QCOMPARE(
-            text(held(Preferences(m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()))), SnapAction::maximize)),
-            maximize);
+        QCOMPARE(held(Preferences(path), SnapAction::maximize), maximize); // in the file, not only in memory
     }
 
     // A second start ends the first recording; keys reach the settings window again once it is over.
@@ -85,7 +83,7 @@ private Q_SLOTS:
         recording.stop();
         QCOMPARE(seen.join(u' '), u"leftHalf none topHalf none"_s);
         QVERIFY(!recording.handleKey(53, 0));
-        QCOMPARE(text(held(prefs, SnapAction::leftHalf)), u"123/0x1800"_s);
+        QCOMPARE(held(prefs, SnapAction::leftHalf), u"123/0x1800"_s);
     }
 };
 

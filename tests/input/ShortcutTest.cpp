@@ -23,9 +23,8 @@ private Q_SLOTS:
         QCOMPARE(shown.join(u' '), u"⌃⌥← ⌃⌥→ ⌃⌥↑ ⌃⌥↓ ⌃⌥U ⌃⌥I ⌃⌥J ⌃⌥K ⌃⌥D ⌃⌥F ⌃⌥G ⌃⌥E ⌃⌥T ⌃⌥↩ ⌃⌥C ⌃⌥⌫ ⌃⌥⌘← ⌃⌥⌘→"_s);
     }
 
-    // A key event's modifier flags become the hot key mask and show in the order ⌃⌥⇧⌘; flags
-    // that are no modifier are dropped, and mask bits that are none (from an edited file) are
-    // neither shown nor converted.
+    // Modifier flags become the hot key mask and show as ⌃⌥⇧⌘; other flags and mask bits (from
+    // an edited file) are dropped. Each pair of modifiers is split by some row.
     void modifiersShowInOneOrder_data()
     {
         QTest::addColumn<quint64>("flags");
@@ -34,7 +33,7 @@ private Q_SLOTS:
         using namespace EventModifier;
         QTest::newRow("all four") << quint64(command | shift | control | option) << 0x1B00u << u"⌃⌥⇧⌘A"_s;
         QTest::newRow("control option") << quint64(control | option) << 0x1800u << u"⌃⌥A"_s;
-        QTest::newRow("shift command") << quint64(shift | command) << 0x300u << u"⇧⌘A"_s;
+        QTest::newRow("control shift") << quint64(control | shift) << 0x1200u << u"⌃⇧A"_s;
         QTest::newRow("caps lock, function, device bits")
             << quint64(option | 0x10000 | 0x800000 | 0x1) << 0x800u << u"⌥A"_s;
         QTest::newRow("none") << quint64(0) << 0u << u"A"_s;
@@ -89,7 +88,6 @@ private Q_SLOTS:
         QCOMPARE(Shortcut::keyName(keyCode, layout), name);
         const std::optional<QString> menu = Shortcut{keyCode, 0}.keyEquivalent(layout);
         QCOMPARE(menu.value_or(QString()), equivalent);
-        QCOMPARE(menu.has_value(), !equivalent.isEmpty());
     }
 };
 
