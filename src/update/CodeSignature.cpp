@@ -48,24 +48,6 @@ template <typename T> std::optional<T> none(QString *error, const QString &text)
     return std::nullopt;
 }
 
-// Opened without following a link and without blocking on anything swapped in since lstat(),
-// then checked again, so the bytes hashed are those of the regular file that was listed.
-std::optional<QByteArray> sha256Hex(const QString &path, QString *error)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat status {};
-    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
-        return none<QByteArray>(error, QStringLiteral("cannot read %1").arg(path));
-    }
-    QFile file;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) || !hash.addData(&file))
-        return none<QByteArray>(error, QStringLiteral("cannot read %1").arg(path));
-    return hash.result().toHex();
-}
-
 Key readPrivateKey(const QString &pemPath, QString *error)
 {
     Bio bio(BIO_new_file(QFile::encodeName(pemPath).constData(), "r"));
@@ -105,6 +87,24 @@ std::optional<QByteArray> readSignature(const QString &directory, QString *error
 }
 
 } // namespace
+
+// Opened without following a link and without blocking on anything swapped in since lstat(),
+// then checked again, so the bytes hashed are those of the regular file that was listed.
+std::optional<QByteArray> sha256Hex(const QString &path, QString *error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        return none<QByteArray>(error, QStringLiteral("cannot read %1").arg(path));
+    }
+    QFile file;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) || !hash.addData(&file))
+        return none<QByteArray>(error, QStringLiteral("cannot read %1").arg(path));
+    return hash.result().toHex();
+}
 
 std::optional<QByteArray> canonicalList(const QString &directory, QString *error)
 {

@@ -15,6 +15,9 @@ namespace panemaker {
 // socket, a path with a newline, or anything unreadable.
 std::optional<QByteArray> canonicalList(const QString &directory, QString *error = nullptr);
 
+// The lowercase hex SHA-256 of a regular file, read without following a link.
+std::optional<QByteArray> sha256Hex(const QString &path, QString *error = nullptr);
+
 // Writes directory/CodeSignature: the base64 of the signature of the canonical list, then "\n".
 bool sign(const QString &directory, const QString &privateKeyPemPath, QString *error = nullptr);
 

@@ -3,7 +3,6 @@
 #include "update/CodeSignature.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -63,15 +62,6 @@ std::optional<Info> readInfo(const QString &directory, QString *error)
     return Info{info.value(u"version").toString(), number};
 }
 
-std::optional<QByteArray> sha256Hex(const QString &path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return std::nullopt;
-    return hash.result().toHex();
-}
-
 int pack(const QString &directory, const QString &keyFile, const QString &outDir, const QString &url,
          const QString &minimumSystemVersion)
 {
@@ -100,9 +90,9 @@ int pack(const QString &directory, const QString &keyFile, const QString &outDir
         return failure(
             QStringLiteral("tar failed: %1").arg(QString::fromLocal8Bit(tar.readAllStandardError()).trimmed()));
     }
-    const auto hash = sha256Hex(archive);
+    const auto hash = sha256Hex(archive, &error);
     if (!hash)
-        return failure(QStringLiteral("cannot read %1").arg(archive));
+        return failure(error);
 
     QJsonObject manifest{
         {"version", info->version}, {"build", info->build}, {"url", url}, {"sha256", QString::fromLatin1(*hash)}};
