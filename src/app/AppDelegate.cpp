@@ -7,13 +7,13 @@
 #include "platform/Log.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QCursor>
+#include <QGuiApplication>
 
 namespace panemaker {
 
 AppDelegate::AppDelegate(Preferences &prefs, Platform platform, QString bundlePath, QString programPath,
-                         QObject *parent)
+                         QByteArray updateKey, QObject *parent)
     : QObject(parent), m_prefs(prefs), m_platform(platform), m_bundlePath(std::move(bundlePath)),
       m_hotKeys(platform.hotKeys),
       m_gapFiller(GapFiller::Platform{platform.windows, platform.applications, platform.displays, platform.system,
@@ -25,7 +25,7 @@ AppDelegate::AppDelegate(Preferences &prefs, Platform platform, QString bundlePa
       m_dragSnapper(DragSnapper::Platform{platform.windows, platform.displays, platform.system, platform.mouse}),
       m_recording(prefs, platform.system), m_access(platform.system),
       m_conflicts(platform.processes, platform.windowManagerSettings, platform.system),
-      m_launchAtLogin(std::move(programPath))
+      m_launchAtLogin(std::move(programPath)), m_updater(prefs, Bundle(m_bundlePath), std::move(updateKey))
 {
     // A pointer going in and out of zones shows the same window again; it goes once the drag is over.
     m_previewRelease.setSingleShot(true);
@@ -79,6 +79,12 @@ void AppDelegate::applicationDidFinishLaunching()
         m_conflicts.refreshEdgeTiling();
     });
     m_conflicts.refreshEdgeTiling();
+
+    connect(&m_prefs, &Preferences::checkForUpdatesChanged, this, [this](bool on) {
+        if (on)
+            m_updater.checkIfDue();
+    });
+    m_updater.start();
 
     // Screen capture needs no permission on X11.
     Log::info(

@@ -17,6 +17,7 @@
 #include "platform/KeyboardLayout.h"
 #include "platform/Processes.h"
 #include "platform/WindowManagerSettings.h"
+#include "update/Updater.h"
 
 #include <QList>
 #include <QMenu>
@@ -48,9 +49,10 @@ public:
         const KeyboardLayout &keyboardLayout;
     };
 
-    // `programPath` is the executable, which the autostart entry runs.
+    // `programPath` is the executable, which the autostart entry runs; updates must be signed
+    // by the owner of `updateKey`.
     AppDelegate(Preferences &prefs, Platform platform, QString bundlePath, QString programPath,
-                QObject *parent = nullptr);
+                QByteArray updateKey = {}, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     // Installs the tray icon, connects hot keys to the window manager, registers the shortcuts,
@@ -73,6 +75,7 @@ public:
     DragSnapper &dragSnapper() { return m_dragSnapper; }
     ShortcutRecording &recording() { return m_recording; }
     HotKeyCenter &hotKeys() { return m_hotKeys; }
+    Updater &updater() { return m_updater; }
 
 private:
     void installStatusItem();
@@ -94,6 +97,7 @@ private:
     AccessibilityMonitor m_access;
     ConflictDetection m_conflicts;
     LaunchAtLogin m_launchAtLogin;
+    Updater m_updater;
     QMenu m_statusMenu;
     QSystemTrayIcon *m_statusItem = nullptr;
     QPointer<SettingsWindow> m_settingsWindow;

@@ -19,8 +19,10 @@ namespace panemaker {
 
 class Program final {
 public:
-    // `bundlePath` is the directory the program runs from, `programPath` its executable.
-    Program(x11::XConnection &x, Preferences &prefs, const QString &bundlePath, const QString &programPath);
+    // `bundlePath` is the directory the program runs from, `programPath` its executable;
+    // updates must be signed by the owner of `updateKey`.
+    Program(x11::XConnection &x, Preferences &prefs, const QString &bundlePath, const QString &programPath,
+            const QByteArray &updateKey = {});
 
     AppDelegate &delegate() { return m_delegate; }
 

@@ -5,6 +5,7 @@
 #include "app/SingleInstance.h"
 #include "platform/Bundle.h"
 #include "platform/Log.h"
+#include "update/DesignatedKey.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -87,7 +88,7 @@ int run(QApplication &app, x11::XConnection &x, const Bundle &bundle, const QStr
         Log::error(QStringLiteral("Lost the connection to the X display; quitting"));
         QCoreApplication::exit(ExitStatus::failure);
     });
-    Program program(x, Preferences::shared(), bundle.path(), programPath);
+    Program program(x, Preferences::shared(), bundle.path(), programPath, designatedKey());
     AppDelegate &delegate = program.delegate();
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, &AppDelegate::reopen);
     instance.onAction = [&delegate](SnapAction action) { return delegate.manager().perform(action); };

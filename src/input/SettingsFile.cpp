@@ -165,6 +165,15 @@ std::optional<QByteArray> SettingsFile::dataValue(const QString &key) const
     return value->toByteArray();
 }
 
+std::optional<QDateTime> SettingsFile::dateValue(const QString &key) const
+{
+    const std::optional<QVariant> value = stored(key);
+    if (!value || value->typeId() != QMetaType::QString)
+        return std::nullopt;
+    const QDateTime date = QDateTime::fromString(value->toString(), Qt::ISODateWithMs);
+    return date.isValid() ? std::optional(date) : std::nullopt;
+}
+
 bool SettingsFile::setBool(const QString &key, bool value)
 {
     return storedBool(key) == value || write(key, value);
@@ -178,6 +187,11 @@ bool SettingsFile::setDouble(const QString &key, double value)
 bool SettingsFile::setData(const QString &key, const QByteArray &value)
 {
     return dataValue(key) == value || write(key, value);
+}
+
+bool SettingsFile::setDate(const QString &key, const QDateTime &value)
+{
+    return write(key, value.toUTC().toString(Qt::ISODateWithMs));
 }
 
 std::optional<QString> SettingsFile::keepCopy()

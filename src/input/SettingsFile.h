@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QVariantMap>
 
@@ -34,12 +35,15 @@ public:
     bool boolValue(const QString &key) const;
     double doubleValue(const QString &key) const;
     std::optional<QByteArray> dataValue(const QString &key) const;
+    // Kept as ISO 8601 text in UTC; text that is no such date reads as missing.
+    std::optional<QDateTime> dateValue(const QString &key) const;
 
     // Each write of a new value reaches the disk before it returns; false (and a log line) when
     // it could not. Writing the value a key already holds leaves the file alone.
     bool setBool(const QString &key, bool value);
     bool setDouble(const QString &key, double value);
     bool setData(const QString &key, const QByteArray &value);
+    bool setDate(const QString &key, const QDateTime &value);
 
     bool contains(const QString &key) const { return stored(key).has_value(); }
     // Copies the file aside as a damaged one, for a value in it that can't be used; the copy's

@@ -15,6 +15,8 @@ public:
 
     // Reads the information list once; a missing or unreadable one holds nothing.
     explicit Bundle(QString path);
+    // A bundle with this information list, whatever its folder holds.
+    Bundle(QString path, QJsonObject info) : m_path(std::move(path)), m_info(std::move(info)) {}
 
     const QString &path() const { return m_path; }
     // The information list's value under "version", "build" or "site"; undefined when missing.

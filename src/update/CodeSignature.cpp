@@ -193,11 +193,6 @@ bool verify(const QString &directory, const QByteArray &publicKey, QString *erro
     return true;
 }
 
-QByteArray designatedKey()
-{
-    return QByteArray::fromBase64(QByteArrayLiteral(PANEMAKER_UPDATE_KEY));
-}
-
 std::optional<QByteArray> generateKey(const QString &privateKeyPemPath, QString *error)
 {
     const Key key(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"));

@@ -25,9 +25,6 @@ bool sign(const QString &directory, const QString &privateKeyPemPath, QString *e
 // bytes, of the canonical list as the directory is now. An empty key verifies nothing.
 bool verify(const QString &directory, const QByteArray &publicKey, QString *error = nullptr);
 
-// The raw public key compiled into this build; empty when the build has none.
-QByteArray designatedKey();
-
 // Writes a new private key as PKCS#8 PEM readable by its owner only, refusing to replace a
 // file, and returns its raw public key.
 std::optional<QByteArray> generateKey(const QString &privateKeyPemPath, QString *error = nullptr);
