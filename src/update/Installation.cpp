@@ -156,12 +156,13 @@ void Installation::downloaded()
     m_reply->deleteLater();
     if (!m_failure && m_reply->error() == QNetworkReply::NoError)
         received();
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_failure)
         return fail(*m_failure);
-    if (m_reply->error() != QNetworkReply::NoError)
-        return fail(m_reply->errorString());
-    if (const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); status != 200)
+    if (status != 0 && status != 200)
         return fail(QStringLiteral("server: the download answered HTTP %1").arg(status));
+    if (m_reply->error() != QNetworkReply::NoError || status != 200)
+        return fail(m_reply->errorString());
     m_archive.close();
 
     QString error;
@@ -288,8 +289,7 @@ std::optional<qint64> Installation::buildNumber(const QJsonValue &value)
 std::optional<QString> Installation::refusal(const QByteArray &listing)
 {
     // "<type><permissions> <uid>/<gid> <size> <date> <time> "<name>"[ -> or link to "<target>"]"
-    static const QRegularExpression entry(
-        QStringLiteral(R"re(^(.)\S{9} \S+ +\S+ \S+ \S+ "((?:[^"\\]|\\.)*)"(.*)$)re"));
+    static const QRegularExpression entry(QStringLiteral(R"re(^(.)\S{9} \S+ +\S+ \S+ \S+ "((?:[^"\\]|\\.)*)"(.*)$)re"));
     for (const QByteArray &line : listing.split('\n')) {
         if (line.isEmpty())
             continue;

@@ -241,10 +241,10 @@ void Updater::checkFinished(QNetworkReply *reply)
     const QByteArray body = reply->read(maximumManifestSize + 1);
     QString error;
     std::optional<Release> decoded;
-    if (reply->error() != QNetworkReply::NoError)
-        error = reply->errorString();
-    else if (httpStatus != 200)
+    if (httpStatus != 0 && httpStatus != 200)
         error = QStringLiteral("server: HTTP %1").arg(httpStatus);
+    else if (reply->error() != QNetworkReply::NoError || httpStatus != 200)
+        error = reply->errorString();
     else if (body.size() > maximumManifestSize)
         error = QStringLiteral("the manifest is larger than %1 bytes").arg(maximumManifestSize);
     else

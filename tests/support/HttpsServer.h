@@ -32,6 +32,10 @@ class HttpsServer final : public QObject {
 public:
     struct Response {
         enum class Body { whole, truncated, endless };
+        Response(int status = 200, QByteArray body = {}, Body kind = Body::whole)
+            : status(status), body(std::move(body)), kind(kind)
+        {
+        }
         int status = 200;
         QByteArray body;
         QList<std::pair<QByteArray, QByteArray>> headers; // extra headers, e.g. Location
