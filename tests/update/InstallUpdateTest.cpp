@@ -84,6 +84,11 @@ class InstallUpdateTest : public QObject {
         return int(log(bundle).filter("[app] Launched " + bundle + ":").size());
     }
 
+    static bool ends(QProcess &process)
+    {
+        return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000);
+    }
+
     QStringList beside(const QString &bundle) const
     {
         return QDir(QFileInfo(bundle).path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -101,12 +106,12 @@ private Q_SLOTS:
 
         // The release: this tree's panemaker as build 2, signed with the key the updating program trusts.
         const QString release = bundle(path("release"), QStringLiteral(PANEMAKER_PROGRAM), "2");
-        m_newTree = treeDigest(release);
         QProcess pack;
         pack.start(QStringLiteral(PANEMAKER_RELEASE_TOOL),
                    {"pack", release, QStringLiteral(PANEMAKER_TEST_KEY), path("out"), "--url",
                     m_server->url("/a.tar.gz").toString()});
         QVERIFY(pack.waitForFinished(60000) && pack.exitCode() == 0);
+        m_newTree = treeDigest(release);
         QFile archive(path("out/Panemaker.tar.gz")), manifest(path("out/version.json"));
         QVERIFY(archive.open(QIODevice::ReadOnly) && manifest.open(QIODevice::ReadOnly));
         m_server->serve("/a.tar.gz", {200, archive.readAll()});
@@ -118,19 +123,20 @@ private Q_SLOTS:
     {
         const QString installed = bundle(path("relaunch"), updating, "1");
         const std::unique_ptr<QProcess> old = start(installed);
-        QVERIFY(old->waitForFinished(60000));
+        QVERIFY(ends(*old)); // waiting without blocking: this process is the server
         QCOMPARE(old->exitCode(), 0);
         QVERIFY(log(installed).contains("panemaker: [app] Installed 0.2.0; relaunching"));
         QVERIFY2(QTest::qWaitFor([&] { return launches(installed) == 2; }, 20000),
                  qPrintable(log(installed).join('\n')));
 
         const QList<pid_t> relaunched = runningPrograms(installed + "/bin/panemaker");
+        for (pid_t pid : relaunched)
+            ::kill(pid, SIGTERM);
+        QVERIFY(QTest::qWaitFor([&] { return runningPrograms(installed + "/bin/panemaker").isEmpty(); }, 10000));
         QCOMPARE(relaunched.size(), 1);
         QVERIFY(relaunched.first() != old->processId());
         QCOMPARE(treeDigest(installed), m_newTree);
         QCOMPARE(beside(installed), QStringList{"Panemaker"});
-        ::kill(relaunched.first(), SIGTERM);
-        QVERIFY(QTest::qWaitFor([&] { return runningPrograms(installed + "/bin/panemaker").isEmpty(); }, 10000));
     }
 
     void aKilledInstallLeavesAWorkingFolder_data()
@@ -146,7 +152,7 @@ private Q_SLOTS:
         QFETCH(bool, replaced);
         const QString installed = bundle(path(QTest::currentDataTag()), updating, "1");
         const std::unique_ptr<QProcess> cut = start(installed, {"--die-after", QTest::currentDataTag()});
-        QVERIFY(cut->waitForFinished(60000));
+        QVERIFY(ends(*cut));
         QCOMPARE(cut->exitStatus(), QProcess::CrashExit);
         QCOMPARE(beside(installed).size(), 2); // the install's own folder is still there
 
@@ -165,5 +171,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(InstallUpdateTest)
+QTEST_GUILESS_MAIN(InstallUpdateTest)
 #include "InstallUpdateTest.moc"
