@@ -107,12 +107,8 @@ std::optional<Updater::Release> Updater::Release::decode(const QByteArray &json,
 }
 
 Updater::Updater(Preferences &prefs, Bundle bundle, QByteArray designatedKey, QObject *parent)
-    : QObject(parent), m_prefs(prefs), m_bundle(std::move(bundle)), m_designatedKey(std::move(designatedKey)),
-      m_ssl(QSslConfiguration::defaultConfiguration())
+    : QObject(parent), m_prefs(prefs), m_bundle(std::move(bundle)), m_designatedKey(std::move(designatedKey))
 {
-    // As OpenSSL's own tools do: a certificate authority named in the environment is trusted too.
-    if (const QString authorities = qEnvironmentVariable("SSL_CERT_FILE"); !authorities.isEmpty())
-        m_ssl.addCaCertificates(authorities);
     m_network.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     openSite = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     relaunch = relaunchFrom;
@@ -209,12 +205,18 @@ void Updater::checkIfDue()
 
 namespace {
 
-QNetworkRequest request(const QUrl &url, const QSslConfiguration &ssl, std::chrono::milliseconds timeout)
+// Made when needed only: the first TLS configuration loads the system's certificates.
+QNetworkRequest request(const QUrl &url, std::chrono::milliseconds timeout)
 {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(int(timeout.count()));
-    request.setSslConfiguration(ssl);
+    // As OpenSSL's own tools do: a certificate authority named in the environment is trusted too.
+    if (const QString authorities = qEnvironmentVariable("SSL_CERT_FILE"); !authorities.isEmpty()) {
+        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+        ssl.addCaCertificates(authorities);
+        request.setSslConfiguration(ssl);
+    }
     return request;
 }
 
@@ -226,7 +228,7 @@ void Updater::checkNow()
     if (!manifest || m_status.kind == Status::Kind::checking || m_status.kind == Status::Kind::installing)
         return;
     setStatus({Status::Kind::checking, {}});
-    QNetworkReply *reply = m_network.get(request(*manifest, m_ssl, 20s));
+    QNetworkReply *reply = m_network.get(request(*manifest, 20s));
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received) {
         if (received > maximumManifestSize)
             reply->abort();
@@ -285,7 +287,7 @@ void Updater::install()
     m_installation = new Installation(*m_release, m_bundle.path(), currentBuild(), m_designatedKey, this);
     connect(m_installation, &Installation::stepFinished, this, &Updater::stepFinished);
     connect(m_installation, &Installation::finished, this, &Updater::installFinished);
-    m_installation->start(m_network, request(m_release->url, m_ssl, 120s));
+    m_installation->start(m_network, request(m_release->url, 120s));
 }
 
 void Updater::installFinished(const std::optional<QString> &error)

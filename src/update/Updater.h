@@ -9,7 +9,6 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
-#include <QSslConfiguration>
 #include <QTimer>
 #include <QUrl>
 
@@ -105,7 +104,6 @@ private:
     Preferences &m_prefs;
     Bundle m_bundle;
     QByteArray m_designatedKey;
-    QSslConfiguration m_ssl;
     QNetworkAccessManager m_network;
     std::optional<Release> m_release;
     Status m_status;
