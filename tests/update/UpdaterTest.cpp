@@ -263,7 +263,7 @@ private Q_SLOTS:
                                        << "absolute path";
         QTest::newRow("link leaving the tree")
             << release("link", "ln -s /etc Panemaker/etc && tar -czf Panemaker.tar.gz Panemaker") << ""
-            << "link";
+            << "archive holds a link";
         QTest::newRow("build not newer") << release("same", {}, 1) << ""
                                          << "notNewer";
         QTest::newRow("404") << good << "nothing"
