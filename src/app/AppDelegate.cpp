@@ -80,6 +80,14 @@ void AppDelegate::applicationDidFinishLaunching()
     });
     m_conflicts.refreshEdgeTiling();
 
+    connect(&m_updater, &Updater::releaseChanged, this,
+            [this, offered = m_updater.release().has_value()](const std::optional<Updater::Release> &release) mutable {
+                if (release.has_value() == offered)
+                    return;
+                offered = release.has_value();
+                if (m_statusItem)
+                    m_statusItem->setIcon(statusIcon());
+            });
     connect(&m_prefs, &Preferences::checkForUpdatesChanged, this, [this](bool on) {
         if (on)
             m_updater.checkIfDue();
@@ -104,9 +112,9 @@ void AppDelegate::reopen()
 void AppDelegate::installStatusItem()
 {
     delete m_statusItem;
-    const QIcon icon = applicationIcon(Bundle(m_bundlePath));
-    QGuiApplication::setWindowIcon(icon); // the settings window's too
-    m_statusItem = new QSystemTrayIcon(icon, this);
+    m_icon = applicationIcon(Bundle(m_bundlePath));
+    QGuiApplication::setWindowIcon(m_icon); // the settings window's too
+    m_statusItem = new QSystemTrayIcon(statusIcon(), this);
     m_statusItem->setToolTip(QStringLiteral("Panemaker"));
     m_statusItem->setContextMenu(&m_statusMenu);
     connect(&m_statusMenu, &QMenu::aboutToShow, this, [this] {
@@ -123,6 +131,11 @@ void AppDelegate::installStatusItem()
             m_statusMenu.popup(QCursor::pos());
     });
     m_statusItem->show();
+}
+
+QIcon AppDelegate::statusIcon() const
+{
+    return m_updater.release() ? statusIconWithBadge(m_icon) : m_icon;
 }
 
 // Without a system tray the program would be out of reach: the settings window stands in for it.
@@ -152,7 +165,7 @@ void AppDelegate::showSettings()
     if (!m_settingsWindow) {
         auto *view =
             new SettingsView(SettingsView::Services{m_prefs, m_access, m_recording, m_conflicts, m_launchAtLogin,
-                                                    m_platform.keyboardLayout, m_platform.system},
+                                                    m_platform.keyboardLayout, m_platform.system, m_updater},
                              m_conflicts.runningOtherSnappers());
         view->onQuit = [] { QCoreApplication::quit(); };
         view->setRefusedActions(m_hotKeys.refusedActions());

@@ -79,6 +79,8 @@ public:
 
 private:
     void installStatusItem();
+    // The tray's icon, badged while an update is offered.
+    QIcon statusIcon() const;
     void ensureStatusItemVisible();
     void registerShortcuts();
     void settingsWindowClosed();
@@ -100,6 +102,7 @@ private:
     Updater m_updater;
     QMenu m_statusMenu;
     QSystemTrayIcon *m_statusItem = nullptr;
+    QIcon m_icon;
     QPointer<SettingsWindow> m_settingsWindow;
     QPointer<HighlightWindow> m_dragPreview;
     QTimer m_previewRelease;

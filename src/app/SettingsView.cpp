@@ -209,11 +209,11 @@ SettingsView::SettingsView(Services services, QList<OtherSnapper> otherSnappers,
 
     // Snapping.
     Group *snapping = section(QStringLiteral("Snapping"));
-    const auto addToggle = [&](const QString &title, const QString &captionText, bool value, auto setter,
+    const auto addToggle = [&](Group *group, const QString &title, const QString &captionText, bool value, auto setter,
                                auto changed) {
         QCheckBox *box = toggle(title);
         box->setChecked(value);
-        snapping->rows()->addWidget(titledRow(title, captionText, box, snapping));
+        group->rows()->addWidget(titledRow(title, captionText, box, group));
         connect(box, &QCheckBox::toggled, &prefs, setter);
         connect(&prefs, changed, box, [box](bool on) {
             const QSignalBlocker block(box);
@@ -221,15 +221,16 @@ SettingsView::SettingsView(Services services, QList<OtherSnapper> otherSnappers,
         });
         return box;
     };
-    addToggle(QStringLiteral("Ask which window fills the gap"),
+    addToggle(snapping, QStringLiteral("Ask which window fills the gap"),
               QStringLiteral("After a snap, pick a window for the space left over."), prefs.askToFillGap(),
               &Preferences::setAskToFillGap, &Preferences::askToFillGapChanged);
-    QCheckBox *previews = addToggle(
-        QStringLiteral("Show window previews"), QStringLiteral("Captured only while the picker is open, never saved."),
-        prefs.showPreviews(), &Preferences::setShowPreviews, &Preferences::showPreviewsChanged);
+    QCheckBox *previews =
+        addToggle(snapping, QStringLiteral("Show window previews"),
+                  QStringLiteral("Captured only while the picker is open, never saved."), prefs.showPreviews(),
+                  &Preferences::setShowPreviews, &Preferences::showPreviewsChanged);
     previews->parentWidget()->setEnabled(prefs.askToFillGap());
     connect(&prefs, &Preferences::askToFillGapChanged, previews->parentWidget(), &QWidget::setEnabled);
-    addToggle(QStringLiteral("Snap by dragging to screen edges"),
+    addToggle(snapping, QStringLiteral("Snap by dragging to screen edges"),
               QStringLiteral("Sides for halves, corners for quarters, top to maximize, bottom for thirds."),
               prefs.dragToSnap(), &Preferences::setDragToSnap, &Preferences::dragToSnapChanged);
 
@@ -302,6 +303,28 @@ SettingsView::SettingsView(Services services, QList<OtherSnapper> otherSnappers,
         const QSignalBlocker block(launch);
         launch->setChecked(m_services.launchAtLogin.isEnabled());
     });
+    if (services.updater.isConfigured()) {
+        addToggle(general, QStringLiteral("Check for updates automatically"),
+                  QStringLiteral("About once a day. Updates install only when you choose."), prefs.checkForUpdates(),
+                  &Preferences::setCheckForUpdates, &Preferences::checkForUpdatesChanged);
+        auto *row = new QWidget(general);
+        auto *h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        m_updateText = label({}, 12, row);
+        h->addWidget(m_updateText, 1);
+        m_updateButton = new QPushButton(row);
+        connect(m_updateButton, &QPushButton::clicked, this, [this] {
+            if (m_services.updater.release())
+                m_services.updater.install();
+            else
+                m_services.updater.checkNow();
+        });
+        h->addWidget(m_updateButton, 0, Qt::AlignVCenter);
+        general->rows()->addWidget(row);
+        connect(&services.updater, &Updater::statusChanged, this, &SettingsView::showUpdateStatus);
+        connect(&services.updater, &Updater::releaseChanged, this, &SettingsView::showUpdateStatus);
+        showUpdateStatus();
+    }
 
     // Shortcuts, one section per group of actions.
     const QPixmap clearSymbol = symbol(QStringLiteral("edit-clear"), secondaryColour(this), u'✕', false, 16);
@@ -458,6 +481,25 @@ void SettingsView::updateShortcuts()
         }
         row.clear->setVisible(has && !recording);
     }
+}
+
+void SettingsView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_updateText)
+        showUpdateStatus();
+}
+
+void SettingsView::showUpdateStatus()
+{
+    const Updater &updater = m_services.updater;
+    const Updater::Status::Kind kind = updater.status().kind;
+    m_updateText->setText(updater.statusText());
+    const std::optional<Updater::Release> &release = updater.release();
+    m_updateButton->setText(release ? QStringLiteral("Update to ") + release->version : QStringLiteral("Check Now"));
+    m_updateButton->setDefault(release.has_value());
+    m_updateButton->setEnabled(release ? kind != Updater::Status::Kind::installing
+                                       : kind != Updater::Status::Kind::checking);
 }
 
 void SettingsView::followRecording()

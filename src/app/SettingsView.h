@@ -7,6 +7,7 @@
 #include "input/Preferences.h"
 #include "input/ShortcutRecording.h"
 #include "platform/KeyboardLayout.h"
+#include "update/Updater.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -30,6 +31,7 @@ public:
         LaunchAtLogin &launchAtLogin;
         const KeyboardLayout &layout;
         System &system;
+        Updater &updater;
     };
 
     // `otherSnappers` is the list taken when the window was built; later lists come from
@@ -46,6 +48,8 @@ public:
 protected:
     // While a shortcut is recorded: every key pressed in this window.
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The time since the last update check has moved on while the window was closed.
+    void showEvent(QShowEvent *event) override;
 
 private:
     // One action's shortcut field, its clear button and the note that another program holds it.
@@ -61,6 +65,7 @@ private:
     void showGap(double gap);
     void updateShortcuts();
     void followRecording();
+    void showUpdateStatus();
 
     Services m_services;
     QList<OtherSnapper> m_otherSnappers;
@@ -75,6 +80,8 @@ private:
     QSlider *m_gapSlider = nullptr;
     QLabel *m_gapLabel = nullptr;
     QList<ShortcutRow> m_shortcutRows;
+    QLabel *m_updateText = nullptr;
+    QPushButton *m_updateButton = nullptr;
 };
 
 } // namespace panemaker

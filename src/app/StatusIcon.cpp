@@ -32,6 +32,8 @@ QPixmap drawIcon(int side)
     return pixmap;
 }
 
+constexpr int sides[] = {16, 22, 24, 32, 48, 64};
+
 } // namespace
 
 QIcon applicationIcon(const Bundle &bundle)
@@ -41,9 +43,31 @@ QIcon applicationIcon(const Bundle &bundle)
         return installed;
     Log::error(QStringLiteral("Couldn't load the icon %1; drawing it instead").arg(bundle.iconPath()));
     QIcon drawn;
-    for (int side : {16, 22, 24, 32, 48, 64})
+    for (int side : sides)
         drawn.addPixmap(drawIcon(side));
     return drawn;
+}
+
+QIcon statusIconWithBadge(const QIcon &icon)
+{
+    QIcon badged;
+    for (int side : sides) {
+        QPixmap pixmap = icon.pixmap(side);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        // The 18-point grid of the icon, whatever the pixmap's size.
+        const QSizeF size = pixmap.deviceIndependentSize();
+        painter.scale(size.width() / 18.0, size.height() / 18.0);
+        painter.setPen(Qt::NoPen);
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.drawEllipse(QRectF(-0.4, -0.4, 7.2, 7.2));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setBrush(QColor(255, 149, 0));
+        painter.drawEllipse(QRectF(0.7, 0.7, 5, 5));
+        painter.end();
+        badged.addPixmap(pixmap);
+    }
+    return badged;
 }
 
 } // namespace panemaker

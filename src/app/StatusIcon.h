@@ -12,4 +12,8 @@ namespace panemaker {
 // Qt cannot draw SVG, the same picture drawn in code.
 QIcon applicationIcon(const Bundle &bundle);
 
+// `icon` with an orange dot in its top-left corner, cut free by a transparent ring: an update is
+// offered. Orange rather than the icon's ink, as trays draw it as it is, on dark and light panels.
+QIcon statusIconWithBadge(const QIcon &icon);
+
 } // namespace panemaker

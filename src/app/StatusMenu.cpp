@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QKeySequence>
+#include <QPainter>
 #include <QStyle>
 
 namespace panemaker {
@@ -53,6 +54,24 @@ void addWarning(QMenu &menu, const QString &title, const QString &toolTip, const
     menu.addSeparator();
 }
 
+// The theme's symbol for an available update, else a white arrow down in a filled circle.
+QIcon updateIcon(const QColor &colour)
+{
+    if (QIcon::hasThemeIcon(QStringLiteral("software-update-available")))
+        return QIcon::fromTheme(QStringLiteral("software-update-available"));
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(1, 1, 30, 30));
+    painter.setPen(QPen(Qt::white, 3.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawLine(QPointF(16, 8), QPointF(16, 23));
+    painter.drawPolyline(QList<QPointF>{{10, 17}, {16, 23}, {22, 17}});
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 void AppDelegate::populateMenu(QMenu &menu)
@@ -61,6 +80,20 @@ void AppDelegate::populateMenu(QMenu &menu)
     menu.setToolTipsVisible(true);
     if (!m_access.isTrusted()) {
         addWarning(menu, QStringLiteral("No Window Manager Found…"), {}, [this] { showSettings(); });
+    }
+    if (const std::optional<Updater::Release> &release = m_updater.release()) {
+        const bool installing = m_updater.status().kind == Updater::Status::Kind::installing;
+        QAction *item = menu.addAction(updateIcon(menu.palette().color(QPalette::Highlight)),
+                                       installing ? QStringLiteral("Installing Update…")
+                                                  : QStringLiteral("Update to Panemaker ") + release->version);
+        item->setEnabled(!installing);
+        item->setToolTip(m_updater.isPackageManaged()
+                             ? QStringLiteral("Opens the download page: this copy of Panemaker is updated by the "
+                                              "package manager that installed it.")
+                             : QStringLiteral("Installs the new version and reopens Panemaker. Your settings and "
+                                              "permissions stay."));
+        connect(item, &QAction::triggered, this, [this] { m_updater.install(); });
+        menu.addSeparator();
     }
     if (m_prefs.dragToSnap() && m_conflicts.edgeTilingState() == EdgeTilingState::on) {
         addWarning(menu, QStringLiteral("Turn Off Window Manager Edge Tiling…"),

@@ -1,5 +1,6 @@
 // AppDelegate's wiring over fakes: shortcuts follow the settings and step aside while one is
-// recorded, presses snap and fill gaps, display changes are noticed once and end a gap-filling session.
+// recorded, presses snap and fill gaps, display changes are noticed once and end a gap-filling session,
+// and an update the site offers is in the menu and on the tray icon.
 #include "app/AppDelegate.h"
 #include "fake/FakeClickMonitor.h"
 #include "fake/FakeDesktop.h"
@@ -9,17 +10,20 @@
 #include "fake/FakeMouseMonitor.h"
 #include "fake/FakeStageManager.h"
 #include "fake/FakeThumbnails.h"
+#include "support/HttpsServer.h"
 #include "support/LogCapture.h"
 #include "support/Printing.h"
 
+#include <QDir>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace panemaker;
+using namespace panemaker::test;
 using namespace Qt::StringLiterals;
-
-Q_DECLARE_METATYPE(panemaker::EdgeTilingState)
 
 namespace {
 
@@ -38,6 +42,8 @@ struct Fixture {
     FakeKeyboardLayout layout = FakeKeyboardLayout::us();
     std::unique_ptr<AppDelegate> delegate;
     QMenu menu;
+    QString bundle = u"/opt/panemaker"_s;
+    QList<QUrl> opened;
 
     Fixture() { displays.add(u"LEFT"_s, Rect{0, 0, 1440, 900}); }
     AppDelegate &launch()
@@ -46,9 +52,24 @@ struct Fixture {
                                                  AppDelegate::Platform{desktop, displays, usable, desktop, desktop,
                                                                        keys, stage, thumbnails, clicks, mouse, desktop,
                                                                        desktop, layout},
-                                                 u"/opt/panemaker"_s, u"/opt/panemaker/bin/panemaker"_s);
+                                                 bundle, bundle + u"/bin/panemaker"_s);
+        delegate->updater().openSite = [this](const QUrl &url) { opened.append(url); };
         delegate->applicationDidFinishLaunching();
         return *delegate;
+    }
+    // Build 1, whose update site is `site`.
+    void updatedFrom(const HttpsServer &site)
+    {
+        bundle = dir.filePath(u"bundle"_s);
+        QFile info(bundle + u"/share/panemaker/info.json"_s);
+        QVERIFY(QDir().mkpath(bundle + u"/share/panemaker"_s) && info.open(QIODevice::WriteOnly));
+        info.write("{\"build\":\"1\",\"site\":\"127.0.0.1:" + QByteArray::number(site.port()) + "\"}");
+    }
+    // Whether the tray shows the orange dot of an offered update in the corner.
+    bool badged() const
+    {
+        return delegate->findChild<QSystemTrayIcon *>()->icon().pixmap(32).toImage().pixelColor(5, 5)
+               == QColor(255, 149, 0);
     }
     // The menu as text: an item per line, "-" for a separator, then after a tab its shortcut, its
     // tooltip where that is not its title, and [x] or [ ] for a switch.
@@ -64,6 +85,8 @@ struct Fixture {
                 line += u'\t' + item->toolTip();
             if (item->isCheckable())
                 line += item->isChecked() ? u" [x]"_s : u" [ ]"_s;
+            if (!item->isEnabled())
+                line += u" (disabled)"_s;
             lines.append(line);
         }
         return lines.join(u'\n');
@@ -82,8 +105,31 @@ struct Fixture {
 class AppDelegateTest : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_certificates;
+    std::unique_ptr<HttpsServer> m_site;
+
+    // The update site's manifest names a release of this build, and the updater has read it.
+    void check(Fixture &f, int build)
+    {
+        const QString json = u"{'version':'0.2.0','build':%1,'sha256':'00','url':'%2'}"_s.arg(build).arg(
+            m_site->url(u"/Panemaker.tar.gz"_s).toString());
+        m_site->serve(u"/version.json"_s,
+                      {.status = 200, .body = QString(json).replace(u'\'', u'"').toUtf8(), .headers = {}});
+        f.delegate->updater().checkNow();
+        QTRY_VERIFY(f.delegate->updater().status().kind != Updater::Status::Kind::checking);
+    }
+
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        QString error;
+        const auto certificates = TestCertificates::make(m_certificates.path(), &error);
+        QVERIFY2(certificates, qPrintable(error));
+        qputenv("SSL_CERT_FILE", certificates->caFile.toUtf8());
+        m_site = std::make_unique<HttpsServer>(*certificates);
+        QVERIFY(m_site->listen());
+    }
 
     void launchWiresTheProgramTogether()
     {
@@ -138,62 +184,79 @@ private Q_SLOTS:
                             "Snap by Dragging to Edges [ ]\n-\nSettings…\tCtrl+,\nQuit Panemaker\tCtrl+Q"_s);
     }
 
-    // Each conflict leads the menu with a warning, its tooltip after a tab, and a separator.
+    // Each conflict, and an offered update, leads the menu with a warning, its tooltip after a tab, and a
+    // separator. A row's name lists what goes on: "no window manager", "no drag snapping", "tiling on" or
+    // "tiling unknown" (else off), the other tools running, "held" (Left Half and Next Display's shortcuts),
+    // and the builds the update site names, one check each, then "install" started.
     void warningsLeadTheMenu_data()
     {
-        QTest::addColumn<bool>("windowManager");
-        QTest::addColumn<bool>("dragToSnap");
-        QTest::addColumn<EdgeTilingState>("tiling");
-        QTest::addColumn<QStringList>("running");
-        QTest::addColumn<bool>("leftHalfHeld");
         QTest::addColumn<QString>("warnings");
         const QString tiling = u"Turn Off Window Manager Edge Tiling…\tThe window manager's own tiling, when a window "
                                "is dragged to a screen edge, fights with Panemaker's drag snapping.\n-\n"_s;
-        using enum EdgeTilingState;
-        QTest::newRow("no window manager")
-            << false << true << off << QStringList() << false << u"No Window Manager Found…\n-\n"_s;
-        QTest::newRow("edge tiling on") << true << true << on << QStringList() << false << tiling;
-        QTest::newRow("edge tiling on, drag snapping off")
-            << true << false << on << QStringList() << false << QString();
-        QTest::newRow("edge tiling unknown") << true << true << unknown << QStringList() << false << QString();
-        QTest::newRow("one other snapper")
-            << true << true << off << QStringList{u"quicktile"_s} << false
-            << u"Quit QuickTile\tQuickTile snaps windows too and will fight with Panemaker.\n-\n"_s;
-        QTest::newRow("two other snappers, and the rest")
-            << true << true << on << QStringList{u"quicktile"_s, u"xpytile"_s} << true
+        const QString quicktile = u"Quit QuickTile\tQuickTile snaps windows too and will fight with Panemaker.\n-\n"_s;
+        const QString update = u"\tInstalls the new version and reopens Panemaker. Your settings and permissions "
+                               "stay."_s;
+        QTest::newRow("no window manager") << u"No Window Manager Found…\n-\n"_s;
+        QTest::newRow("tiling on") << tiling;
+        QTest::newRow("tiling on, no drag snapping") << QString();
+        QTest::newRow("tiling unknown") << QString();
+        QTest::newRow("quicktile") << quicktile;
+        QTest::newRow("tiling on, quicktile, xpytile, held")
             << tiling
                    + u"Quit QuickTile and xpytile\tQuickTile and xpytile snap windows too and will fight with "
                      "Panemaker.\n-\nShortcuts in Use by Another Program…\tLeft Half and Next Display: another "
                      "program holds the shortcut. Choose another in Settings.\n-\n"_s;
+        QTest::newRow("no window manager, quicktile, build 2")
+            << u"No Window Manager Found…\n-\nUpdate to Panemaker 0.2.0"_s + update + u"\n-\n"_s + quicktile;
+        QTest::newRow("tiling on, build 2, install")
+            << u"Installing Update…"_s + update + u" (disabled)\n-\n"_s + tiling;
+        QTest::newRow("build 2, build 1") << QString();
     }
     void warningsLeadTheMenu()
     {
-        QFETCH(bool, windowManager);
-        QFETCH(bool, dragToSnap);
-        QFETCH(EdgeTilingState, tiling);
-        QFETCH(QStringList, running);
-        QFETCH(bool, leftHalfHeld);
         QFETCH(QString, warnings);
+        const QStringList given = QString::fromLatin1(QTest::currentDataTag()).split(u", "_s);
+        const QStringList builds = given.filter(u"build "_s);
         Fixture f;
-        f.desktop.trusted = windowManager;
-        f.desktop.edgeTilingByWindowManager[f.desktop.windowManager] = tiling;
-        for (const QString &name : running)
+        if (!builds.isEmpty())
+            f.updatedFrom(*m_site);
+        f.desktop.trusted = !given.contains(u"no window manager"_s);
+        using enum EdgeTilingState;
+        f.desktop.edgeTilingByWindowManager[f.desktop.windowManager] = given.contains(u"tiling on"_s)        ? on
+                                                                       : given.contains(u"tiling unknown"_s) ? unknown
+                                                                                                             : off;
+        for (const QString &name : given.filter(u"tile"_s))
             f.desktop.processes.append(RunningProcess{std::int32_t(500 + f.desktop.processes.size()), name});
-        if (leftHalfHeld)
+        if (given.contains(u"held"_s))
             f.keys.taken = {{123, 0x1800}, {124, 0x1900}};
-        f.prefs.setDragToSnap(dragToSnap);
+        f.prefs.setDragToSnap(!given.contains(u"no drag snapping"_s));
         f.launch();
-        QTRY_COMPARE(f.delegate->refusedActions().size(), leftHalfHeld ? 2 : 0); // and the tiling state is read
+        // The tiling state is read by then too.
+        QTRY_COMPARE(f.delegate->refusedActions().size(), given.contains(u"held"_s) ? 2 : 0);
         QTest::qWait(50);
+        for (const QString &build : builds)
+            check(f, build.mid(6).toInt());
+        if (given.contains(u"install"_s))
+            f.delegate->updater().install(); // the menu is read before the download is answered
         const QString menu = f.lines();
         QCOMPARE(menu.left(menu.indexOf(u"Left Half\t"_s)), warnings);
+        QCOMPARE(f.badged(), warnings.contains(u"Update"_s));
+        QVERIFY(QGuiApplication::windowIcon().pixmap(32).toImage().pixelColor(5, 5) != QColor(255, 149, 0));
     }
 
     void menuItemsDoWhatTheySay()
     {
         Fixture f;
         f.desktop.processes = {{41, u"quicktile"_s}, {42, u"bash"_s}};
+        f.updatedFrom(*m_site);
         f.launch();
+        check(f, 2);
+        const int downloads = m_site->requests(u"/Panemaker.tar.gz"_s);
+        f.lines();
+        f.choose(u"Update to Panemaker 0.2.0"_s);
+        QTRY_COMPARE(m_site->requests(u"/Panemaker.tar.gz"_s), downloads + 1);
+        // Not found there: the update site opens instead.
+        QTRY_COMPARE(f.opened, QList{m_site->url(u"/"_s)});
         f.desktop.add(1, Rect{100, 100, 400, 300});
         f.lines();
         f.choose(u"Left Half"_s);

@@ -1,19 +1,23 @@
 // The settings page over fakes: sections that follow the live objects, the gap slider, shortcut
-// recording through key presses as the window system delivers them, and the autostart entry.
+// recording through key presses as the window system delivers them, the autostart entry and the updates.
 #include "app/SettingsWindow.h"
 #include "fake/FakeDesktop.h"
 #include "fake/FakeKeyboardLayout.h"
+#include "support/HttpsServer.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
 #include <QLabel>
+#include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace panemaker;
+using namespace panemaker::test;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -21,12 +25,17 @@ namespace {
 // The whole program's side of the page, with the page in its window; the desktop also stands
 // for the processes and the window manager's settings.
 struct Page {
-    explicit Page(QList<OtherSnapper> snappers = {})
+    // Build 1, with updates from `site` when one is named.
+    explicit Page(QList<OtherSnapper> snappers = {}, const QString &site = {})
+        : updater(prefs, Bundle(dir.path(), {{u"build"_s, u"1"_s}, {u"site"_s, site}}), {})
     {
         layout.keys[12] = u"q"_s;
         layout.keys[13] = u"w"_s;
-        view = new SettingsView({prefs, access, recorder, conflicts, launch, layout, desktop}, std::move(snappers));
+        view = new SettingsView({prefs, access, recorder, conflicts, launch, layout, desktop, updater},
+                                std::move(snappers));
         view->onQuit = [this] { ++quits; };
+        updater.relaunch = [this](const QString &) { ++quits; };
+        updater.openSite = [this](const QUrl &url) { opened.append(url); };
         window = std::make_unique<SettingsWindow>(view);
         QObject::connect(window.get(), &SettingsWindow::closed, [this] { ++closes; });
     }
@@ -79,9 +88,11 @@ struct Page {
     ShortcutRecording recorder{prefs, desktop};
     ConflictDetection conflicts{desktop, desktop, desktop};
     LaunchAtLogin launch{u"/opt/Pane% $maker/panemaker"_s};
+    Updater updater;
     SettingsView *view = nullptr;
     std::unique_ptr<SettingsWindow> window;
     int quits = 0, closes = 0;
+    QList<QUrl> opened;
 };
 
 void save(QWidget *widget, const QString &name)
@@ -93,13 +104,24 @@ void save(QWidget *widget, const QString &name)
 const QString dragCaption = u"Sides for halves, corners for quarters, top to maximize, bottom for thirds."_s;
 const QString gapTitle = u"Space between windows"_s;
 const QString tilingButton = u"Window Manager Settings…"_s;
+const QString autoCheck = u"Check for updates automatically"_s;
+const QString autoCheckCaption = u"About once a day. Updates install only when you choose."_s;
+
+// The update site's answer: a manifest that names this build, or a failure when `build` is 500.
+HttpsServer::Response manifest(const HttpsServer &site, int build)
+{
+    const QString json = u"{'version':'0.2.0','build':%1,'sha256':'00','url':'%2'}"_s.arg(build).arg(
+        site.url(u"/Panemaker.tar.gz"_s).toString());
+    return {.status = build == 500 ? 500 : 200, .body = QString(json).replace(u'\'', u'"').toUtf8(), .headers = {}};
+}
 
 } // namespace
 
 class SettingsViewTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_config;
+    QTemporaryDir m_config, m_certificates;
+    std::unique_ptr<HttpsServer> m_site;
 
     QString entryPath() const { return m_config.filePath(u"autostart/panemaker.desktop"_s); }
 
@@ -109,6 +131,12 @@ private Q_SLOTS:
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         QCoreApplication::setApplicationVersion(u"1.4.0"_s);
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        QString error;
+        const auto certificates = TestCertificates::make(m_certificates.path(), &error);
+        QVERIFY2(certificates, qPrintable(error));
+        qputenv("SSL_CERT_FILE", certificates->caFile.toUtf8());
+        m_site = std::make_unique<HttpsServer>(*certificates);
+        QVERIFY(m_site->listen());
     }
 
     void accessSectionFollowsTheMonitor()
@@ -320,6 +348,65 @@ private Q_SLOTS:
         page.window->setWindowState(Qt::WindowMinimized);
         QTRY_COMPARE(page.closes, 2);
         QVERIFY(!page.window->isVisible());
+    }
+
+    // Before the window opens the site is asked, or the last check was some minutes ago; then the
+    // button is clicked when the row names what it must fetch.
+    void updateRow_data()
+    {
+        QTest::addColumn<int>("answer"); // the build its manifest names, 500 when it fails; 0: not asked
+        QTest::addColumn<int>("minutesAgo");
+        QTest::addColumn<QString>("fetches");
+        QTest::addColumn<QStringList>("shown"); // the status and the button; nothing: no update site
+        QTest::addColumn<bool>("enabled");
+        const auto row = [](const char *name, int answer, int minutesAgo, const QString &fetches, const QString &status,
+                            const QString &button, bool enabled) {
+            QTest::newRow(name) << answer << minutesAgo << fetches << QStringList{status, button} << enabled;
+        };
+        QTest::newRow("no update site") << 0 << -1 << QString() << QStringList() << false;
+        row("not checked yet", 0, -1, {}, u"Not checked yet."_s, u"Check Now"_s, true);
+        row("checked before the window opened", 0, 5, {}, u"Last checked 5 minutes ago."_s, u"Check Now"_s, true);
+        row("checking", 0, -1, u"/version.json"_s, u"Checking for updates…"_s, u"Check Now"_s, false);
+        row("up to date", 1, -1, {}, u"Panemaker is up to date."_s, u"Check Now"_s, true);
+        row("the site fails", 500, -1, {}, u"Couldn't check for updates. Try again later."_s, u"Check Now"_s, true);
+        row("available", 2, -1, {}, u"Version 0.2.0 is available."_s, u"Update to 0.2.0"_s, true);
+        row("installing", 2, -1, u"/Panemaker.tar.gz"_s, u"Installing the update. Panemaker will reopen by itself."_s,
+            u"Update to 0.2.0"_s, false);
+    }
+
+    void updateRow()
+    {
+        QFETCH(int, answer);
+        QFETCH(int, minutesAgo);
+        QFETCH(QString, fetches);
+        QFETCH(QStringList, shown);
+        QFETCH(bool, enabled);
+        Page page({}, shown.isEmpty() ? QString() : u"127.0.0.1:%1"_s.arg(m_site->port()));
+        if (answer) {
+            m_site->serve(u"/version.json"_s, manifest(*m_site, answer));
+            page.updater.checkNow();
+            QTRY_VERIFY(page.updater.status().kind != Updater::Status::Kind::checking);
+        }
+        if (minutesAgo >= 0)
+            page.prefs.store().setDate(u"lastUpdateCheck"_s,
+                                       QDateTime::currentDateTimeUtc().addSecs(-minutesAgo * 60 - 10));
+        page.window->show(); // the time since then has to be read again
+        const int requests = m_site->requests(fetches);
+        if (!fetches.isEmpty())
+            page.find(shown.last())->click();
+        QCOMPARE(page.shownTexts(u"Launch at login"_s, u"Halves"_s),
+                 (shown.isEmpty() ? shown : QStringList{autoCheck, autoCheckCaption} + shown));
+        if (shown.isEmpty())
+            return;
+        QCOMPARE(page.find(shown.last())->isEnabled(), enabled);
+        QCOMPARE(page.find<QPushButton>(shown.last())->isDefault(), answer == 2);
+        if (QByteArray(QTest::currentDataTag()) == "available") {
+            page.view->resize(page.view->sizeHint());
+            save(page.view, u"settings-update-available"_s);
+        }
+        QTRY_COMPARE(m_site->requests(fetches), requests + !fetches.isEmpty());
+        page.find<QCheckBox>(autoCheck)->click();
+        QVERIFY(!page.prefs.checkForUpdates());
     }
 
     void launchAtLoginReadsTheEntry_data()
