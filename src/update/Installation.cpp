@@ -289,7 +289,7 @@ std::optional<qint64> Installation::buildNumber(const QJsonValue &value)
 std::optional<QString> Installation::refusal(const QByteArray &listing)
 {
     // "<type><permissions> <uid>/<gid> <size> <date> <time> "<name>"[ -> or link to "<target>"]"
-    static const QRegularExpression entry(QStringLiteral(R"re(^(.)\S{9} \S+ +\S+ \S+ \S+ "((?:[^"\\]|\\.)*)"(.*)$)re"));
+    static const QRegularExpression entry(QStringLiteral(R"re(^(.)\S{9} \S+ +\S+ \S+ \S+ "((?:[^"\\]|\\.)*)".*$)re"));
     for (const QByteArray &line : listing.split('\n')) {
         if (line.isEmpty())
             continue;
@@ -305,8 +305,8 @@ std::optional<QString> Installation::refusal(const QByteArray &listing)
             return QStringLiteral("the archive holds a path with \"..\": %1").arg(shown);
         if (*name != "Panemaker/" && !name->startsWith("Panemaker/"))
             return QStringLiteral("the archive holds a path outside Panemaker/: %1").arg(shown);
-        if (const QString type = match.captured(1);
-            (type != QLatin1String("-") && type != QLatin1String("d")) || !match.captured(3).isEmpty())
+        // A link's target follows its name; its type letter alone tells it.
+        if (const QString type = match.captured(1); type != QLatin1String("-") && type != QLatin1String("d"))
             return QStringLiteral("the archive holds a link or a special file: %1").arg(shown);
     }
     return std::nullopt;
