@@ -222,10 +222,12 @@ private Q_SLOTS:
         QTRY_VERIFY(i->updater->release());
         QSignalSpy steps(i->updater.get(), &Updater::stepFinished);
         LogCapture log;
+        i->updater->checkNow(); // ends while the install runs, and must leave it be
         i->updater->install();
         i->updater->install(); // a second one while the first runs: nothing
         QCOMPARE(i->updater->statusText(), "Installing the update. Panemaker will reopen by itself.");
         QTRY_COMPARE(i->relaunched, QStringList{i->bundle});
+        QCOMPARE(int(i->updater->status().kind), int(Kind::installing));
         QCOMPARE(steps.size(), 4);
         QCOMPARE(steps.last().first().value<Updater::Step>(), Updater::Step::replaced);
         QCOMPARE(treeDigest(i->bundle), treeDigest(QFileInfo(archive).path() + "/Panemaker"));
