@@ -233,7 +233,7 @@ private Q_SLOTS:
         QCOMPARE(treeDigest(i->bundle), treeDigest(QFileInfo(archive).path() + "/Panemaker"));
         QCOMPARE(QDir(i->root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"Panemaker"});
-        QCOMPARE(log.events().last(), "Installed 0.2.0; relaunching");
+        QVERIFY(log.events().contains("Installed 0.2.0; relaunching"));
         QCOMPARE(m_server->requests("/archive.tar.gz"), 1 + upperCaseDigest); // the first row's too
     }
 
