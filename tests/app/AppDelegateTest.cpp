@@ -111,10 +111,7 @@ class AppDelegateTest : public QObject {
     // The update site's manifest names a release of this build, and the updater has read it.
     void check(Fixture &f, int build)
     {
-        const QString json = u"{'version':'0.2.0','build':%1,'sha256':'00','url':'%2'}"_s.arg(build).arg(
-            m_site->url(u"/Panemaker.tar.gz"_s).toString());
-        m_site->serve(u"/version.json"_s,
-                      {.status = 200, .body = QString(json).replace(u'\'', u'"').toUtf8(), .headers = {}});
+        m_site->serve(u"/version.json"_s, {200, manifest(build, m_site->url(u"/Panemaker.tar.gz"_s))});
         f.delegate->updater().checkNow();
         QTRY_VERIFY(f.delegate->updater().status().kind != Updater::Status::Kind::checking);
     }

@@ -110,9 +110,7 @@ const QString autoCheckCaption = u"About once a day. Updates install only when y
 // The update site's answer: a manifest that names this build, or a failure when `build` is 500.
 HttpsServer::Response manifest(const HttpsServer &site, int build)
 {
-    const QString json = u"{'version':'0.2.0','build':%1,'sha256':'00','url':'%2'}"_s.arg(build).arg(
-        site.url(u"/Panemaker.tar.gz"_s).toString());
-    return {.status = build == 500 ? 500 : 200, .body = QString(json).replace(u'\'', u'"').toUtf8(), .headers = {}};
+    return HttpsServer::Response(build == 500 ? 500 : 200, test::manifest(build, site.url(u"/Panemaker.tar.gz"_s)));
 }
 
 } // namespace

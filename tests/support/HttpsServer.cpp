@@ -1,6 +1,9 @@
 // HttpsServer: a real HTTPS server on loopback, with a certificate authority only the tests trust.
 #include "support/HttpsServer.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -251,6 +254,13 @@ void HttpsServer::answer(QSslSocket *socket, const QByteArray &head)
     }
     // Closes once everything written has gone out.
     socket->disconnectFromHost();
+}
+
+QByteArray manifest(int build, const QUrl &archive, const QString &sha256)
+{
+    return QJsonDocument(
+               QJsonObject{{"version", "0.2.0"}, {"build", build}, {"url", archive.toString()}, {"sha256", sha256}})
+        .toJson();
 }
 
 } // namespace panemaker::test

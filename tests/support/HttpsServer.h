@@ -64,4 +64,7 @@ private:
     int m_requests = 0;
 };
 
+// The release manifest an update site serves: version 0.2.0 of this build, at `archive`.
+QByteArray manifest(int build, const QUrl &archive, const QString &sha256 = QStringLiteral("00"));
+
 } // namespace panemaker::test

@@ -101,16 +101,12 @@ class UpdaterTest : public QObject {
         QFile file(archive);
         QVERIFY(file.open(QIODevice::ReadOnly));
         m_server->serve("/archive.tar.gz", {200, file.readAll()});
-        manifest(2, digest.isEmpty() ? sha256(archive) : digest);
+        serveManifest(2, digest.isEmpty() ? sha256(archive) : digest);
     }
 
-    void manifest(int build, const QByteArray &digest = "00")
+    void serveManifest(int build, const QByteArray &digest = "00")
     {
-        const QJsonObject json{{"version", "0.2.0"},
-                               {"build", build},
-                               {"url", m_server->url("/archive.tar.gz").toString()},
-                               {"sha256", QString(digest)}};
-        m_server->serve("/updates/version.json", {200, QJsonDocument(json).toJson()});
+        m_server->serve("/updates/version.json", {200, manifest(build, m_server->url("/archive.tar.gz"), digest)});
     }
 
     QByteArray m_key;
@@ -178,7 +174,7 @@ private Q_SLOTS:
     void checkIsDueOnceADayAndKeepsAnOfferThroughFailures()
     {
         const auto i = installed("schedule");
-        manifest(2);
+        serveManifest(2);
         const int before = m_server->requests();
         i->prefs->setCheckForUpdates(false);
         i->updater->checkIfDue();
@@ -333,7 +329,7 @@ private Q_SLOTS:
         Updater updater(prefs, Bundle("/usr", {{"build", "1"}, {"site", site()}}), m_key);
         QList<QUrl> opened;
         updater.openSite = [&opened](const QUrl &url) { opened.append(url); };
-        manifest(2);
+        serveManifest(2);
         updater.checkNow();
         QTRY_VERIFY(updater.release());
         const int requests = m_server->requests();
