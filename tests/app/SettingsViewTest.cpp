@@ -130,11 +130,8 @@ private Q_SLOTS:
         QCoreApplication::setApplicationVersion(u"1.4.0"_s);
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
         QString error;
-        const auto certificates = TestCertificates::make(m_certificates.path(), &error);
-        QVERIFY2(certificates, qPrintable(error));
-        qputenv("SSL_CERT_FILE", certificates->caFile.toUtf8());
-        m_site = std::make_unique<HttpsServer>(*certificates);
-        QVERIFY(m_site->listen());
+        m_site = HttpsServer::startTrusted(m_certificates.path(), &error);
+        QVERIFY2(m_site, qPrintable(error));
     }
 
     void accessSectionFollowsTheMonitor()

@@ -5,6 +5,7 @@
 #include "app/SettingsView.h"
 #include "app/SettingsWindow.h"
 #include "desktop/TestDesktop.h"
+#include "support/HttpsServer.h"
 #include "support/LogCapture.h"
 
 #include <QAbstractButton>
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QScrollArea>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -68,7 +70,16 @@ private Q_SLOTS:
         m_holder = std::make_unique<KeyHolder>(m_desktop.displayName(), *m_desktop.keycode(left),
                                                XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
         QVERIFY(m_holder->held());
-        m_program = std::make_unique<Program>(*m_x, *m_prefs, u"/opt/panemaker"_s, u"/opt/panemaker/bin/panemaker"_s);
+        // The program's folder names an update site, which has nothing to offer until a test says so.
+        m_site = test::HttpsServer::startTrusted(m_bundle.filePath(u"certificates"_s), &error);
+        QVERIFY2(m_site, qPrintable(error));
+        QDir().mkpath(m_bundle.filePath(u"share/panemaker"_s));
+        QFile info(m_bundle.filePath(u"share/panemaker/info.json"_s));
+        QVERIFY(info.open(QIODevice::WriteOnly));
+        info.write(
+            u"{\"version\": \"0.1.0\", \"build\": \"1\", \"site\": \"127.0.0.1:%1\"}"_s.arg(m_site->port()).toUtf8());
+        info.close();
+        m_program = std::make_unique<Program>(*m_x, *m_prefs, m_bundle.path(), m_bundle.filePath(u"bin/panemaker"_s));
         delegate().applicationDidFinishLaunching();
         QVERIFY(m_desktop.waitUntil([&] { return m_log.events().filter(u"Menu bar item frame"_s).size() == 1; }));
         m_client = m_desktop.startClient();
@@ -138,6 +149,18 @@ private Q_SLOTS:
         delegate().settingsWindow()->close();
     }
 
+    // A newer build on the site puts a dot on the tray icon and leads the menu.
+    void anOfferedUpdateLeadsTheMenu()
+    {
+        m_site->serve(u"/version.json"_s, {200, test::manifest(2, m_site->url(u"/Panemaker.tar.gz"_s))});
+        delegate().updater().checkNow();
+        QVERIFY(m_desktop.waitUntil([&] { return delegate().updater().release().has_value(); }));
+        QVERIFY(openMenu());
+        QVERIFY(m_desktop.screenshot(u"tray-menu-update"_s));
+        QCOMPARE(delegate().statusMenu().actions().constFirst()->text(), u"Update to Panemaker 0.2.0"_s);
+        delegate().statusMenu().close();
+    }
+
 private:
     static inline const QString title = u"Panemaker Settings"_s;
 
@@ -178,6 +201,8 @@ private:
 
     TestDesktop &m_desktop;
     LogCapture m_log;
+    QTemporaryDir m_bundle;
+    std::unique_ptr<test::HttpsServer> m_site;
     std::unique_ptr<x11::XConnection> m_x;
     std::unique_ptr<Preferences> m_prefs;
     std::unique_ptr<KeyHolder> m_holder;

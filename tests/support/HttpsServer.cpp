@@ -256,6 +256,20 @@ void HttpsServer::answer(QSslSocket *socket, const QByteArray &head)
     socket->disconnectFromHost();
 }
 
+std::unique_ptr<HttpsServer> HttpsServer::startTrusted(const QString &directory, QString *error)
+{
+    QDir().mkpath(directory);
+    const std::optional<TestCertificates> certificates = TestCertificates::make(directory, error);
+    if (!certificates)
+        return nullptr;
+    qputenv("SSL_CERT_FILE", QFile::encodeName(certificates->caFile));
+    auto server = std::make_unique<HttpsServer>(*certificates);
+    if (server->listen())
+        return server;
+    *error = QStringLiteral("the server cannot listen");
+    return nullptr;
+}
+
 QByteArray manifest(int build, const QUrl &archive, const QString &sha256)
 {
     return QJsonDocument(

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -45,6 +46,9 @@ public:
     };
 
     explicit HttpsServer(const TestCertificates &certificates, QObject *parent = nullptr);
+    // Makes certificates in `directory`, has this process and the programs it starts trust them
+    // (SSL_CERT_FILE) and listens with them; nothing, with the reason, when either fails.
+    static std::unique_ptr<HttpsServer> startTrusted(const QString &directory, QString *error);
     bool listen(); // 127.0.0.1, a free port
     quint16 port() const;
     QUrl url(const QString &path) const; // path starts with "/"

@@ -37,7 +37,6 @@ class InstallUpdateTest : public QObject {
     Q_OBJECT
     TestDesktop m_desktop;
     QTemporaryDir m_dir;
-    std::optional<TestCertificates> m_certificates;
     std::unique_ptr<HttpsServer> m_server;
     QByteArray m_oldTree, m_newTree;
 
@@ -63,7 +62,6 @@ class InstallUpdateTest : public QObject {
     {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = m_desktop.environment();
-        environment.insert("SSL_CERT_FILE", m_certificates->caFile);
         environment.insert("PANEMAKER_LOG_STDERR", "1");
         process->setProcessEnvironment(environment);
         // A file, not a pipe: the relaunched program inherits it and writes on after this one is gone.
@@ -99,10 +97,8 @@ private Q_SLOTS:
     {
         m_desktop.start();
         QString error;
-        m_certificates = TestCertificates::make(m_dir.path(), &error);
-        QVERIFY2(m_certificates, qPrintable(error));
-        m_server = std::make_unique<HttpsServer>(*m_certificates);
-        QVERIFY(m_server->listen());
+        m_server = HttpsServer::startTrusted(m_dir.path(), &error);
+        QVERIFY2(m_server, qPrintable(error));
 
         // The release: this tree's panemaker as build 2, signed with the key the updating program trusts.
         const QString release = bundle(path("release"), QStringLiteral(PANEMAKER_PROGRAM), "2");

@@ -53,7 +53,6 @@ QByteArray sha256(const QString &file)
 class UpdaterTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    std::optional<TestCertificates> m_certificates;
     std::unique_ptr<HttpsServer> m_server;
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -115,11 +114,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         QString error;
-        m_certificates = TestCertificates::make(m_dir.path(), &error);
-        QVERIFY2(m_certificates, qPrintable(error));
-        qputenv("SSL_CERT_FILE", m_certificates->caFile.toLocal8Bit());
-        m_server = std::make_unique<HttpsServer>(*m_certificates);
-        QVERIFY(m_server->listen());
+        m_server = HttpsServer::startTrusted(m_dir.path(), &error);
+        QVERIFY2(m_server, qPrintable(error));
         m_key = QByteArray::fromBase64(
             sh(path("."), "\"$2\" keygen key.pem && \"$2\" keygen other.pem >/dev/null", {releaseTool}).trimmed());
         QCOMPARE(m_key.size(), 32);
@@ -238,44 +234,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("archive");
         QTest::addColumn<QString>("serving"); // how the server answers for the archive
         QTest::addColumn<QString>("reason");  // a pattern of the log line
-        const QString good = release("good"),
-                      big = release("big", "head -c 3000000 /dev/urandom > Panemaker/bin/big && "
-                                           "\"$2\" pack Panemaker \"$3\" . --url u >/dev/null");
-        QTest::newRow("wrong checksum") << good << "wrong digest"
-                                        << "checksum";
-        QTest::newRow("signed by another key") << release("other", {}, 2, "other.pem") << ""
-                                               << "signature";
-        QTest::newRow("file added after signing")
-            << release("added", "touch Panemaker/bin/x && tar -czf Panemaker.tar.gz Panemaker") << ""
-            << "signature";
-        QTest::newRow("file changed after signing")
-            << release("changed", "echo x >> Panemaker/bin/panemaker && tar -czf Panemaker.tar.gz Panemaker") << ""
-            << "signature";
-        QTest::newRow("../ path") << release("dotdot", "tar -czf Panemaker.tar.gz Panemaker Panemaker/bin "
-                                                       "--transform 's,^Panemaker/bin$,Panemaker/../../bin,'")
-                                  << ""
-                                  << "\"..\"";
-        QTest::newRow("absolute path") << release(
-            "absolute", "tar -czPf Panemaker.tar.gz Panemaker \"$PWD/Panemaker/bin/panemaker\"")
-                                       << ""
-                                       << "absolute path";
-        QTest::newRow("link leaving the tree")
-            << release("link", "ln -s /etc Panemaker/etc && tar -czf Panemaker.tar.gz Panemaker") << ""
-            << "archive holds a link";
-        QTest::newRow("build not newer") << release("same", {}, 1) << ""
-                                         << "notNewer";
-        QTest::newRow("404") << good << "nothing"
-                             << "server: the download answered HTTP 404";
-        QTest::newRow("redirect to plain HTTP") << good << "redirect"
-                                                << "HTTP 302";
-        QTest::newRow("truncated download") << good << "truncated"
-                                            << "closed";
-        QTest::newRow("far larger than a release") << good << "endless"
-                                                   << "larger than";
-        QTest::newRow("unwritable folder") << good << "unwritable"
-                                           << "read-only|not writable";
-        QTest::newRow("disk full") << big << "full disk"
-                                   << "couldn't write";
+        const auto row = [](const char *name, const QString &archive, const QString &serving, const QString &reason) {
+            QTest::newRow(name) << archive << serving << reason;
+        };
+        const QString good = release("good");
+        const QString repack = " && tar -czf Panemaker.tar.gz Panemaker";
+        row("wrong checksum", good, "wrong digest", "checksum");
+        row("signed by another key", release("other", {}, 2, "other.pem"), "", "signature");
+        row("file added after signing", release("added", "touch Panemaker/bin/x" + repack), "", "signature");
+        row("file changed after signing", release("changed", "echo x >> Panemaker/bin/panemaker" + repack), "",
+            "signature");
+        row("../ path",
+            release("dotdot", "tar -czf Panemaker.tar.gz Panemaker Panemaker/bin "
+                              "--transform 's,^Panemaker/bin$,Panemaker/../../bin,'"),
+            "", "\"..\"");
+        row("absolute path",
+            release("absolute", "tar -czPf Panemaker.tar.gz Panemaker \"$PWD/Panemaker/bin/panemaker\""), "",
+            "absolute path");
+        row("link leaving the tree", release("link", "ln -s /etc Panemaker/etc" + repack), "", "archive holds a link");
+        row("build not newer", release("same", {}, 1), "", "notNewer");
+        row("404", good, "nothing", "server: the download answered HTTP 404");
+        row("redirect to plain HTTP", good, "redirect", "HTTP 302");
+        row("truncated download", good, "truncated", "closed");
+        row("far larger than a release", good, "endless", "larger than");
+        row("unwritable folder", good, "unwritable", "read-only|not writable");
+        row("disk full",
+            release("big", "head -c 3000000 /dev/urandom > Panemaker/bin/big && "
+                           "\"$2\" pack Panemaker \"$3\" . --url u >/dev/null"),
+            "full disk", "couldn't write");
     }
 
     void failedInstallLeavesTheBundleAsItWas()
