@@ -106,8 +106,12 @@ Installation::Installation(Updater::Release release, QString bundlePath, qint64 
 
 Installation::~Installation()
 {
-    if (m_reply)
+    // An install cut short by the program's end reports nothing: whoever listened may be gone.
+    if (m_reply) {
+        m_reply->disconnect(this);
         m_reply->abort();
+    }
+    m_tar.disconnect(this);
     if (m_tar.state() != QProcess::NotRunning) {
         m_tar.kill();
         m_tar.waitForFinished(1000);

@@ -159,6 +159,21 @@ private Q_SLOTS:
                  QStringList{u"Gap picker closed: cancelled (0 previews)"_s});
     }
 
+    // Turning automatic checks on checks at once, unless a check was made in the last 20 hours.
+    void turningAutomaticChecksOnChecksWhenDue()
+    {
+        Fixture f;
+        f.updatedFrom(*m_site);
+        f.prefs.setCheckForUpdates(false);
+        Updater &updater = f.launch().updater();
+        m_site->serve(u"/version.json"_s, {200, manifest(1, m_site->url(u"/Panemaker.tar.gz"_s))});
+        f.prefs.setCheckForUpdates(true);
+        QTRY_COMPARE(int(updater.status().kind), int(Updater::Status::Kind::upToDate));
+        f.prefs.setCheckForUpdates(false);
+        f.prefs.setCheckForUpdates(true);
+        QCOMPARE(int(updater.status().kind), int(Updater::Status::Kind::upToDate));
+    }
+
     // An action without a shortcut, or whose key types nothing in the layout, shows none.
     void theMenuListsEveryActionWithItsShortcut()
     {

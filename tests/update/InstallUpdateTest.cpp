@@ -21,12 +21,13 @@ namespace {
 
 const QString updating = QStringLiteral(PANEMAKER_UPDATING_PROGRAM);
 
-// The processes whose program is this file: the relaunched one, which the test did not start.
+// The processes whose program is this file, or below this folder: the relaunched ones too, which
+// the test did not start.
 QList<pid_t> runningPrograms(const QString &program)
 {
     QList<pid_t> found;
     for (const QString &pid : QDir("/proc").entryList(QDir::Dirs))
-        if (pid.toInt() > 0 && QFile::symLinkTarget("/proc/" + pid + "/exe") == program)
+        if (pid.toInt() > 0 && QFile::symLinkTarget("/proc/" + pid + "/exe").startsWith(program))
             found.append(pid.toInt());
     return found;
 }
@@ -93,6 +94,13 @@ class InstallUpdateTest : public QObject {
     }
 
 private Q_SLOTS:
+    // A failed case must not leave a program running that later starts would hand over to.
+    void cleanup()
+    {
+        for (pid_t pid : runningPrograms(m_dir.path()))
+            ::kill(pid, SIGKILL);
+    }
+
     void initTestCase()
     {
         m_desktop.start();

@@ -25,17 +25,21 @@ int main(int argc, char **argv)
                              ? QMetaEnum::fromType<Updater::Step>().keyToValue(qPrintable(app.arguments().value(2)))
                              : -1;
     x->deliverEvents();
-    const QString programPath = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    Program program(*x, Preferences::shared(), Bundle::ofProgram(programPath).path(), programPath, designatedKey());
-    Updater &updater = program.delegate().updater();
-    QObject::connect(&updater, &Updater::releaseChanged, &updater, [&updater] { updater.install(); });
-    QObject::connect(&updater, &Updater::stepFinished, &updater, [dieAfter](Updater::Step step) {
-        if (int(step) == dieAfter)
-            std::raise(SIGKILL);
-    });
-    program.delegate().applicationDidFinishLaunching();
-    updater.checkNow();
-    const int status = app.exec();
+    int status = 0;
+    {
+        // Gone before the connection it uses.
+        const QString programPath = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+        Program program(*x, Preferences::shared(), Bundle::ofProgram(programPath).path(), programPath, designatedKey());
+        Updater &updater = program.delegate().updater();
+        QObject::connect(&updater, &Updater::releaseChanged, &updater, [&updater] { updater.install(); });
+        QObject::connect(&updater, &Updater::stepFinished, &updater, [dieAfter](Updater::Step step) {
+            if (int(step) == dieAfter)
+                std::raise(SIGKILL);
+        });
+        program.delegate().applicationDidFinishLaunching();
+        updater.checkNow();
+        status = app.exec();
+    }
     x.reset();
     return status;
 }
