@@ -165,6 +165,8 @@ void Installation::downloaded()
         return fail(*m_failure);
     if (status != 0 && status != 200)
         return fail(QStringLiteral("server: the download answered HTTP %1").arg(status));
+    if (m_reply->error() == QNetworkReply::OperationCanceledError) // what the transfer timeout does
+        return fail(QStringLiteral("no answer within 120 s"));
     if (m_reply->error() != QNetworkReply::NoError || status != 200)
         return fail(m_reply->errorString());
     m_archive.close();

@@ -12,6 +12,7 @@
 #include <QProcess>
 
 #include <gnu/libc-version.h>
+#include <memory>
 #include <unistd.h>
 
 namespace panemaker {
@@ -229,28 +230,32 @@ void Updater::checkNow()
         return;
     setStatus({Status::Kind::checking, {}});
     QNetworkReply *reply = m_network.get(request(*manifest, 20s));
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received) {
-        if (received > maximumManifestSize)
+    auto tooLarge = std::make_shared<bool>(false);
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply, tooLarge](qint64 received) {
+        if (received > maximumManifestSize && !*tooLarge) {
+            *tooLarge = true;
             reply->abort();
+        }
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { checkFinished(reply); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, tooLarge] { checkFinished(reply, *tooLarge); });
 }
 
-void Updater::checkFinished(QNetworkReply *reply)
+void Updater::checkFinished(QNetworkReply *reply, bool tooLarge)
 {
     reply->deleteLater();
     const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray body = reply->read(maximumManifestSize + 1);
     QString error;
     std::optional<Release> decoded;
-    if (httpStatus != 0 && httpStatus != 200)
+    if (tooLarge)
+        error = QStringLiteral("the manifest is larger than %1 bytes").arg(maximumManifestSize);
+    else if (httpStatus != 0 && httpStatus != 200)
         error = QStringLiteral("server: HTTP %1").arg(httpStatus);
+    else if (reply->error() == QNetworkReply::OperationCanceledError) // what the transfer timeout does
+        error = QStringLiteral("no answer within 20 s");
     else if (reply->error() != QNetworkReply::NoError || httpStatus != 200)
         error = reply->errorString();
-    else if (body.size() > maximumManifestSize)
-        error = QStringLiteral("the manifest is larger than %1 bytes").arg(maximumManifestSize);
     else
-        decoded = Release::decode(body, &error);
+        decoded = Release::decode(reply->readAll(), &error);
     // An install that started meanwhile keeps its status and its release.
     const bool installing = m_status.kind == Status::Kind::installing;
     if (!decoded) {

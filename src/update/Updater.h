@@ -98,7 +98,7 @@ Q_SIGNALS:
 private:
     void setStatus(Status status);
     void setRelease(std::optional<Release> release);
-    void checkFinished(QNetworkReply *reply);
+    void checkFinished(QNetworkReply *reply, bool tooLarge);
     void installFinished(const std::optional<QString> &error);
 
     Preferences &m_prefs;

@@ -140,6 +140,7 @@ private Q_SLOTS:
         QTest::newRow("not JSON") << QByteArray("<html>") << int(Kind::failed) << false;
         QTest::newRow("no sha256") << manifest("").replace(", \"sha256\": \"ab\"", "") << int(Kind::failed) << false;
         QTest::newRow("build as text") << manifest("").replace("2,", "\"2\",") << int(Kind::failed) << false;
+        QTest::newRow("endless manifest") << QByteArray("endless") << int(Kind::failed) << false;
         QTest::newRow("plain HTTP download") << manifest("").replace("https:", "http:") << int(Kind::failed) << false;
     }
 
@@ -150,7 +151,9 @@ private Q_SLOTS:
         QFETCH(bool, offered);
         const auto i = installed(QTest::currentDataTag());
         QCOMPARE(i->updater->manifestURL(), m_server->url("/updates/version.json"));
-        m_server->serve("/updates/version.json", {200, body});
+        m_server->serve("/updates/version.json",
+                        body == "endless" ? HttpsServer::Response(200, {}, HttpsServer::Response::Body::endless)
+                                          : HttpsServer::Response(200, body));
         LogCapture log;
         i->updater->checkNow();
         QCOMPARE(i->updater->statusText(), "Checking for updates…");
