@@ -107,7 +107,7 @@ private:
     QNetworkAccessManager m_network;
     std::optional<Release> m_release;
     Status m_status;
-    QTimer m_timer;
+    QTimer m_timer{this};
     QPointer<Installation> m_installation;
 };
 

@@ -175,6 +175,13 @@ private Q_SLOTS:
         const auto i = installed("schedule");
         serveManifest(2);
         const int before = m_server->requests();
+        // The one timer that may wake the program while idle, and only with an update site.
+        Updater unconfigured(*i->prefs, Bundle("/opt/panemaker", {{"build", "1"}}), m_key);
+        unconfigured.start();
+        i->updater->start();
+        QVERIFY(!unconfigured.findChild<QTimer *>()->isActive());
+        const QTimer *timer = i->updater->findChild<QTimer *>();
+        QVERIFY(timer->isActive() && timer->interval() == 4 * 3600 * 1000);
         i->prefs->setCheckForUpdates(false);
         i->updater->checkIfDue();
         QCOMPARE(i->updater->statusText(), "Not checked yet.");
