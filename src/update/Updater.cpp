@@ -11,6 +11,8 @@
 #include <QNetworkReply>
 #include <QProcess>
 
+#include <array>
+#include <cmath>
 #include <gnu/libc-version.h>
 #include <memory>
 #include <unistd.h>
