@@ -116,9 +116,7 @@ Installation::~Installation()
         m_tar.kill();
         m_tar.waitForFinished(1000);
     }
-    m_archive.close();
-    if (!m_temporary.isEmpty())
-        QDir(m_temporary).removeRecursively();
+    removeTemporary();
 }
 
 void Installation::start(QNetworkAccessManager &manager, QNetworkRequest request)
@@ -242,33 +240,31 @@ void Installation::extracted(int exitCode)
     if (!exchange(staged, m_bundle, inT(QStringLiteral("previous")), &error))
         return fail(error);
     Q_EMIT stepFinished(Updater::Step::replaced);
-    succeed();
+    finish(std::nullopt);
 }
 
-void Installation::fail(const QString &reason)
+void Installation::finish(const std::optional<QString> &error)
 {
     if (m_finished)
         return;
     m_finished = true;
+    removeTemporary();
+    Q_EMIT finished(error);
+}
+
+void Installation::removeTemporary()
+{
     m_archive.close();
     if (!m_temporary.isEmpty())
         QDir(m_temporary).removeRecursively();
     m_temporary.clear();
-    Q_EMIT finished(reason);
-}
-
-void Installation::succeed()
-{
-    m_finished = true;
-    QDir(m_temporary).removeRecursively();
-    m_temporary.clear();
-    Q_EMIT finished(std::nullopt);
 }
 
 void Installation::removeLeftovers(const QString &bundlePath)
 {
     const QString parent = QFileInfo(bundlePath).path();
-    static const QRegularExpression name(QStringLiteral("^\\.panemaker-update-([0-9]+)-[A-Za-z0-9]{6}$"));
+    static const QRegularExpression name(QLatin1Char('^') + QRegularExpression::escape(leftoverPrefix)
+                                         + QStringLiteral("([0-9]+)-[A-Za-z0-9]{6}$"));
     for (const QString &entry : QDir(parent).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
         const QRegularExpressionMatch match = name.match(entry);
         struct stat info {};

@@ -46,8 +46,10 @@ private:
     void downloaded();
     void listed(int exitCode);
     void extracted(int exitCode);
-    void fail(const QString &reason);
-    void succeed();
+    void fail(const QString &reason) { finish(reason); }
+    // Removes T and reports, once.
+    void finish(const std::optional<QString> &error);
+    void removeTemporary();
     QString inT(const QString &name) const { return m_temporary + QLatin1Char('/') + name; }
 
     Updater::Release m_release;
